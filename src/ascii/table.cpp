@@ -1,0 +1,127 @@
+#include "ascii/table.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include "ascii/number_format.hpp"
+#include "sac/sac_file.hpp"
+
+namespace sactab {
+
+std::string ascFileName;
+
+namespace {
+
+// Samples are read and lines written a block at a time; a block of text
+// (about 1 MiB) is one write.
+constexpr std::size_t blockSamples = 16384;
+constexpr std::size_t maxLineChars = maxExponentChars + 2 + maxFixedChars + 1;
+
+float sampleBlock[blockSamples];
+char textBlock[blockSamples * maxLineChars];
+
+bool write_text_block(std::FILE* output, const char* end)
+{
+    const auto length = static_cast<std::size_t>(end - textBlock);
+    return std::fwrite(textBlock, 1, length, output) == length;
+}
+
+char* write_line(char* out, double x, const char* separator, float sample)
+{
+    out = format_exponent(out, x);
+    while (*separator != '\0') *out++ = *separator++;
+    out = format_fixed(out, sample);
+    *out++ = '\n';
+    return out;
+}
+
+std::uint64_t physical_memory_bytes()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return UINT64_MAX;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+// Reads the whole first data block of an unevenly spaced file into a store
+// that grows with the data actually read, so a header that claims more
+// samples than the input holds never makes us allocate for them.
+LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
+{
+    if (count * wordBytes > physical_memory_bytes()) return LoopEnd::no_memory;
+    std::size_t capacity = 0;
+    std::size_t stored = 0;
+    while (stored < count) {
+        if (stored == capacity) {
+            capacity = std::min(count, std::max(blockSamples, capacity * 2));
+            void* grown = std::realloc(store, capacity * sizeof(float));
+            if (grown == nullptr) return LoopEnd::no_memory;
+            store = static_cast<float*>(grown);
+        }
+        const std::size_t want = capacity - stored;
+        const std::size_t got = read_samples(input, store + stored, want);
+        stored += got;
+        if (got < want) return LoopEnd::short_input;
+    }
+    return LoopEnd::complete;
+}
+
+LoopEnd write_paired_lines(std::FILE* input, std::FILE* output, const float* samples, std::size_t count)
+{
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t want = std::min(blockSamples, count - done);
+        const std::size_t got = read_samples(input, sampleBlock, want);
+        char* end = textBlock;
+        for (std::size_t i = 0; i < got; ++i)
+            end = write_line(end, static_cast<double>(sampleBlock[i]), ",\t", samples[done + i]);
+        if (!write_text_block(output, end)) return LoopEnd::write_failed;
+        if (got < want) return LoopEnd::short_input;
+        done += got;
+    }
+    return LoopEnd::complete;
+}
+
+} // namespace
+
+void make_output_name(const char* inputPath)
+{
+    ascFileName = inputPath;
+    ascFileName += ".asc";
+}
+
+LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
+{
+    // The time is accumulated, not computed as B + i * DELTA: line i shows B
+    // with DELTA added i times, each sum rounded to a double.
+    double time = static_cast<double>(B);
+    const auto step = static_cast<double>(DELTA);
+    const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t want = std::min(blockSamples, count - done);
+        const std::size_t got = read_samples(input, sampleBlock, want);
+        char* end = textBlock;
+        for (std::size_t i = 0; i < got; ++i) {
+            end = write_line(end, time, "\t", sampleBlock[i]);
+            time += step;
+        }
+        if (!write_text_block(output, end)) return LoopEnd::write_failed;
+        if (got < want) return LoopEnd::short_input;
+        done += got;
+    }
+    return LoopEnd::complete;
+}
+
+LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
+{
+    const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
+    float* samples = nullptr;
+    LoopEnd end = read_sample_store(input, count, samples);
+    if (end == LoopEnd::complete) end = write_paired_lines(input, output, samples, count);
+    std::free(samples);
+    return end;
+}
+
+} // namespace sactab

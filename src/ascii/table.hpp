@@ -1,0 +1,27 @@
+// The text table: its name and the two loops that fill it.
+//
+//   evenly spaced:    "%e\t%f\n"   time (B plus DELTA, added once per line), sample
+//   unevenly spaced:  "%e,\t%f\n"  the file's own x value, sample
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace sactab {
+
+// The output path: the input path as given, with ".asc" appended.
+extern std::string ascFileName;
+
+void make_output_name(const char* inputPath);
+
+enum class LoopEnd {
+    complete,      // every line written
+    short_input,   // the input ended (or failed) before the last data word
+    no_memory,     // no room for the unevenly spaced sample block
+    write_failed,  // the output refused a write; errno tells why
+};
+
+LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output);
+LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output);
+
+} // namespace sactab

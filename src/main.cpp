@@ -1,0 +1,170 @@
+// sactab: converts one binary SAC file into a two-column text table, written
+// beside it as FILE.asc.
+//
+// This file holds the order of the steps and every message. Each message is
+// one line on standard output; the exit status is 0 after a conversion and 1
+// after any message.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "ascii/output_file.hpp"
+#include "ascii/table.hpp"
+#include "sac/byte_order.hpp"
+#include "sac/sac_file.hpp"
+
+using namespace sactab;
+
+namespace {
+
+void say(const std::string& line)
+{
+    std::puts(line.c_str());
+}
+
+void fail(const std::string& what)
+{
+    say(what + ". Exiting...");
+}
+
+// The byte-order argument, with the rules of atoi: blanks, a sign, digits.
+// Values beyond int's range, where atoi is undefined, count as invalid.
+bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
+{
+    errno = 0;
+    const long value = std::strtol(argument, nullptr, 10);
+    if (errno == ERANGE || (value != 0 && value != 1)) {
+        fail("Invalid Byte Order " + std::string(argument) +
+             ": use 1 for a little-endian file or 0 for a big-endian file");
+        return false;
+    }
+    byteOrderMode = static_cast<std::int32_t>(value);
+    return true;
+}
+
+bool check_arguments(int argc, char* argv[], std::int32_t& byteOrderMode)
+{
+    if (argc < 2) {
+        say("Insufficient Parameters. Exiting...");
+        return false;
+    }
+    if (argc > 3) {
+        say("Too Many Parameters. Exiting...");
+        return false;
+    }
+    byteOrderMode = 1;
+    return argc == 2 || parse_byte_order(argv[2], byteOrderMode);
+}
+
+// What to suggest when the header makes sense only in the other byte order.
+std::string byte_order_hint(std::uint64_t fileBytes, std::int32_t byteOrderMode)
+{
+    if (!fits_other_byte_order(fileBytes)) return "";
+    if (endian_check() == 1) return "; the file looks little-endian, which this host does not read";
+    return "; it fits the other byte order: try byte order " + std::to_string(byteOrderMode == 1 ? 0 : 1);
+}
+
+void report_truncated(const char* path, std::uint64_t fileBytes, std::int32_t byteOrderMode)
+{
+    fail("Truncated SAC File " + std::string(path) + ": expected " + std::to_string(declared_file_bytes()) +
+         " bytes, found " + std::to_string(fileBytes) + byte_order_hint(fileBytes, byteOrderMode));
+}
+
+void report_unreadable(const char* path)
+{
+    fail("Cannot Read SAC File " + std::string(path) + ": " + std::strerror(errno));
+}
+
+// A regular file's size is known before anything is read; for a pipe it is
+// not (UINT64_MAX), and a short one is found at its end.
+std::uint64_t known_size(std::FILE* input)
+{
+    struct stat status {};
+    if (fstat(fileno(input), &status) == 0 && S_ISREG(status.st_mode)) return static_cast<std::uint64_t>(status.st_size);
+    return UINT64_MAX;
+}
+
+// Reads the header and checks it against the file before any output exists.
+bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOrderMode)
+{
+    const std::uint64_t fileBytes = known_size(input);
+    const std::size_t got = read_header(input);
+    if (got < headerBytes) {
+        if (std::ferror(input) != 0) {
+            report_unreadable(path);
+        } else {
+            fail("Incomplete SAC Header in " + std::string(path) + ": expected " + std::to_string(headerBytes) +
+                 " bytes, found " + std::to_string(got));
+        }
+        return false;
+    }
+    if (SACNPTS < 0) {
+        fail("Negative Sample Count " + std::to_string(SACNPTS) + " in " + path + byte_order_hint(fileBytes, byteOrderMode));
+        return false;
+    }
+    if (declared_file_bytes() > fileBytes) {
+        report_truncated(path, fileBytes, byteOrderMode);
+        return false;
+    }
+    return true;
+}
+
+void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32_t byteOrderMode)
+{
+    if (end == LoopEnd::write_failed) {
+        fail("Cannot Write Output File " + ascFileName + ": " + std::strerror(errno));
+    } else if (end == LoopEnd::no_memory) {
+        fail("Not Enough Memory for " + std::to_string(SACNPTS) + " Samples of " + path);
+    } else if (std::ferror(input) != 0) {
+        report_unreadable(path);
+    } else {
+        report_truncated(path, inputBytesRead, byteOrderMode);
+    }
+}
+
+int convert(const char* path, std::int32_t byteOrderMode)
+{
+    std::FILE* input = std::fopen(path, "rb");
+    if (input == nullptr) {
+        say("Empty SAC File Found. ");
+        return EXIT_FAILURE;
+    }
+    set_byte_swap(byteOrderMode);
+    if (!read_checked_header(input, path, byteOrderMode)) return EXIT_FAILURE;
+
+    make_output_name(path);
+    std::FILE* output = open_output();
+    if (output == nullptr) {
+        fail("Cannot Create Output File " + ascFileName + ": " + std::strerror(errno));
+        return EXIT_FAILURE;
+    }
+    const LoopEnd end = is_unevenly_spaced() ? write_unevenly_spaced(input, output) : write_evenly_spaced(input, output);
+    if (end != LoopEnd::complete) {
+        const int loopError = errno;
+        discard_output(output);
+        errno = loopError;
+        report_loop_end(end, input, path, byteOrderMode);
+        return EXIT_FAILURE;
+    }
+    if (!commit_output(output)) {
+        fail("Cannot Write Output File " + ascFileName + ": " + std::strerror(errno));
+        return EXIT_FAILURE;
+    }
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::int32_t byteOrderMode = 1;
+    if (!check_arguments(argc, argv, byteOrderMode)) return EXIT_FAILURE;
+    return convert(argv[1], byteOrderMode);
+}

@@ -1,0 +1,251 @@
+// The built program, run on files generated here, as a user runs it.
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <limits>
+#include <random>
+#include <thread>
+
+#include "e2e_support.hpp"
+
+using namespace sactest;
+
+namespace {
+
+const std::string earlierTable = "an earlier table, to be kept\n";
+
+class Converter : public ::testing::Test {
+protected:
+    void SetUp() override { folder = make_temporary_folder(); }
+    void TearDown() override { remove_tree(folder); }
+
+    std::string path(const std::string& name) const { return folder + "/" + name; }
+
+    // A refused run: one message line containing `message`, exit 1, and the
+    // earlier table (if any) left exactly as it was, with nothing else added.
+    void expect_refused(const std::vector<std::string>& arguments, const std::string& message,
+                        const std::string& table = "x.sac.asc")
+    {
+        const auto before = folder_entries(folder);
+        const auto earlier = read_file(path(table));
+        const RunResult run = run_sactab(arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.said.find(message), std::string::npos) << run.said;
+        EXPECT_EQ(run.said.find('\n'), run.said.size() - 1) << "one line: " << run.said;
+        EXPECT_EQ(read_file(path(table)), earlier);
+        EXPECT_EQ(folder_entries(folder), before);
+    }
+
+    void expect_converted(const std::vector<std::string>& arguments, const std::string& expectedTable)
+    {
+        const RunResult run = run_sactab(arguments);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.said, "");
+        EXPECT_EQ(read_file(arguments[0] + ".asc"), expectedTable);
+    }
+
+    std::string folder;
+};
+
+std::vector<float> special_values()
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    return {0.0f, -0.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
+            std::numeric_limits<float>::max(), std::numeric_limits<float>::denorm_min(), -0.0000004f, 0.0000005f,
+            9.9999996f, -12345.0f};
+}
+
+} // namespace
+
+TEST_F(Converter, RandomFilesOfBothOrdersMatchPrintf)
+{
+    std::mt19937_64 random(2026);
+    for (int round = 0; round < 120; ++round) {
+        const bool bigEndian = (round & 1) != 0;
+        const bool uneven = (round & 2) != 0;
+        const auto count = static_cast<std::int32_t>(random() % 300);
+        std::vector<float> data = random_floats(random, uneven ? 2 * static_cast<std::size_t>(count) : static_cast<std::size_t>(count));
+        const std::vector<float> specials = special_values();
+        if (round % 8 == 4) data.insert(data.begin(), specials.begin(), specials.end());
+        const auto samples = static_cast<std::int32_t>(uneven ? data.size() / 2 : data.size());
+        data.resize(uneven ? 2 * static_cast<std::size_t>(samples) : static_cast<std::size_t>(samples));
+        const float delta = uneven ? -12345.0f : std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        const float begin = round % 3 == 0 ? 0.0f : std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        const std::string file = path("r" + std::to_string(round)) + ".sac";
+        write_file(file, make_sac(delta, begin, samples, data, bigEndian, static_cast<std::uint32_t>(random())));
+        std::vector<std::string> arguments{file};
+        if (bigEndian) arguments.push_back("0");
+        if (host_is_big_endian() && !bigEndian) continue;
+        SCOPED_TRACE("round " + std::to_string(round));
+        expect_converted(arguments, reference_table(delta, begin, data));
+    }
+}
+
+TEST_F(Converter, BigEndianHostReadsBigEndianWhateverTheArgument)
+{
+    if (!host_is_big_endian()) GTEST_SKIP() << "little-endian host";
+    const std::vector<float> data{1, -2, 3.5f};
+    write_file(path("x.sac"), make_sac(0.5f, 2, 3, data, true));
+    for (const char* mode : {"1", "0"}) expect_converted({path("x.sac"), mode}, reference_table(0.5f, 2, data));
+    expect_converted({path("x.sac")}, reference_table(0.5f, 2, data));
+    write_file(path("x.sac"), make_sac(0.5f, 2, 3, data, false));
+    expect_refused({path("x.sac")}, "the file looks little-endian");
+}
+
+TEST_F(Converter, ByteOrderArgumentFollowsAtoi)
+{
+    if (host_is_big_endian()) GTEST_SKIP() << "the argument has no effect on a big-endian host";
+    const std::vector<float> data{1, -2};
+    write_file(path("big.sac"), make_sac(0.5f, 0, 2, data, true));
+    write_file(path("little.sac"), make_sac(0.5f, 0, 2, data, false));
+    const std::string expected = "0.000000e+00\t1.000000\n5.000000e-01\t-2.000000\n";
+    for (const char* zero : {"0", "00", "-0", "  0", "abc", ""}) expect_converted({path("big.sac"), zero}, expected);
+    for (const char* one : {"1", "+1", "1abc", " 01"}) expect_converted({path("little.sac"), one}, expected);
+    for (const char* bad : {"2", "-1", "7", "99999999999"})
+        expect_refused({path("little.sac"), bad}, "Invalid Byte Order " + std::string(bad) + ": use 1", "little.sac.asc");
+}
+
+TEST_F(Converter, CommandLineMistakes)
+{
+    write_file(path("x.sac"), make_sac(1, 0, 0, {}, false));
+    expect_refused({}, "Insufficient Parameters. Exiting...");
+    EXPECT_EQ(run_sactab({}).said, "Insufficient Parameters. Exiting...\n");
+    EXPECT_EQ(run_sactab({path("x.sac"), "1", "extra"}).said, "Too Many Parameters. Exiting...\n");
+    expect_refused({path("x.sac"), "1", "extra"}, "Too Many Parameters");
+    EXPECT_EQ(run_sactab({path("missing.sac")}).said, "Empty SAC File Found. \n");
+    expect_refused({path("missing.sac")}, "Empty SAC File Found. ", "missing.sac.asc");
+}
+
+TEST_F(Converter, DamagedFilesAreRefusedAndTheEarlierTableKept)
+{
+    const std::vector<float> data(100, 0.5f);
+    const auto good = make_sac(0.01f, 0, 100, data, false);
+    write_file(path("x.sac.asc"), earlierTable);
+
+    write_file(path("x.sac"), Bytes{});
+    expect_refused({path("x.sac")}, "Incomplete SAC Header in " + path("x.sac") + ": expected 632 bytes, found 0. Exiting...");
+    write_file(path("x.sac"), Bytes(good.begin(), good.begin() + 631));
+    expect_refused({path("x.sac")}, "expected 632 bytes, found 631");
+    for (std::size_t cut : {1u, 3u, 4u, 399u}) {
+        write_file(path("x.sac"), Bytes(good.begin(), good.end() - static_cast<long>(cut)));
+        expect_refused({path("x.sac")}, "Truncated SAC File " + path("x.sac") + ": expected 1032 bytes, found " +
+                                            std::to_string(1032 - cut) + ". Exiting...");
+    }
+    write_file(path("x.sac"), make_sac(0.01f, 0, -5, data, false));
+    expect_refused({path("x.sac")}, "Negative Sample Count -5 in " + path("x.sac"));
+    // Unevenly spaced data need both blocks.
+    write_file(path("x.sac"), make_sac(-12345.0f, 0, 100, data, false));
+    expect_refused({path("x.sac")}, "expected 1432 bytes, found 1032");
+    write_file(path("x.sac"), std::string(2000, '7'));
+    expect_refused({path("x.sac")}, "Truncated SAC File");
+    mkdir(path("dir.sac").c_str(), 0755);
+    expect_refused({path("dir.sac")}, "Cannot Read SAC File " + path("dir.sac") + ": Is a directory", "dir.sac.asc");
+}
+
+TEST_F(Converter, WrongByteOrderNamesTheRightArgument)
+{
+    if (host_is_big_endian()) GTEST_SKIP() << "little-endian host only";
+    write_file(path("x.sac"), make_sac(0.01f, 0, 100, std::vector<float>(100, 1), true));
+    expect_refused({path("x.sac")}, "; it fits the other byte order: try byte order 0. Exiting...");
+    write_file(path("x.sac"), make_sac(0.01f, 0, 100, std::vector<float>(100, 1), false));
+    expect_refused({path("x.sac"), "0"}, "try byte order 1. Exiting...");
+}
+
+TEST_F(Converter, TrailingBytesAreIgnoredAndEmptyDataGiveAnEmptyTable)
+{
+    auto file = make_sac(0.5f, 0, 2, {1, -2}, false);
+    file.insert(file.end(), {9, 9, 9, 9, 9, 9, 9});
+    write_file(path("x.sac"), file);
+    expect_converted({path("x.sac")}, "0.000000e+00\t1.000000\n5.000000e-01\t-2.000000\n");
+    write_file(path("x.sac"), make_sac(0.5f, 0, 0, {}, false));
+    expect_converted({path("x.sac")}, "");
+}
+
+TEST_F(Converter, ReplacesAnEarlierTableButNeverThroughASymlinkToTheInput)
+{
+    const auto file = make_sac(0.5f, 0, 2, {1, -2}, false);
+    const std::string table = "0.000000e+00\t1.000000\n5.000000e-01\t-2.000000\n";
+    write_file(path("x.sac"), file);
+    write_file(path("x.sac.asc"), earlierTable);
+    expect_converted({path("x.sac")}, table);
+    std::remove(path("x.sac.asc").c_str());
+    ASSERT_EQ(symlink("x.sac", path("x.sac.asc").c_str()), 0);
+    expect_converted({path("x.sac")}, table);
+    EXPECT_EQ(read_file(path("x.sac")), std::string(file.begin(), file.end()));
+    EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"x.sac", "x.sac.asc"}));
+}
+
+TEST_F(Converter, LongPathsAndAnOutputNameTakenByAFolder)
+{
+    std::string longPath = folder;
+    while (longPath.size() < 230) {
+        longPath += "/" + std::string(60, 'd');
+        mkdir(longPath.c_str(), 0755);
+    }
+    longPath += "/" + std::string(299 - longPath.size(), 'f');
+    ASSERT_EQ(longPath.size(), 300u);
+    write_file(longPath, make_sac(1, 0, 1, {3}, false));
+    expect_converted({longPath}, "0.000000e+00\t3.000000\n");
+
+    write_file(path("x.sac"), make_sac(1, 0, 1, {3}, false));
+    mkdir(path("x.sac.asc").c_str(), 0755);
+    expect_refused({path("x.sac")}, "Cannot Create Output File " + path("x.sac.asc") + ": Is a directory. Exiting...");
+}
+
+TEST_F(Converter, StreamsFromANamedPipe)
+{
+    const std::vector<float> data{1, -2, 10, 20};
+    const std::string fifo = path("x.sac");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    write_file(path("x.sac.asc"), earlierTable);
+
+    // A whole file through the pipe converts.
+    std::thread writer([&] { write_file(fifo, make_sac(-12345.0f, 0, 2, data, false)); });
+    expect_converted({fifo}, "1.000000e+01,\t1.000000\n2.000000e+01,\t-2.000000\n");
+    writer.join();
+
+    // A stream that ends early is found at its end.
+    write_file(path("x.sac.asc"), earlierTable);
+    auto shortFile = make_sac(-12345.0f, 0, 2, data, false);
+    shortFile.pop_back();
+    writer = std::thread([&] { write_file(fifo, shortFile); });
+    expect_refused({fifo}, "Truncated SAC File " + fifo + ": expected 648 bytes, found 647. Exiting...");
+    writer.join();
+}
+
+TEST_F(Converter, EndedWhileWaitingOnAPipeLeavesTheEarlierTable)
+{
+    const std::string fifo = path("x.sac");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        write_file(path("x.sac.asc"), earlierTable);
+        int output = -1;
+        const pid_t child = start_sactab({fifo}, output);
+        const int pipeEnd = open(fifo.c_str(), O_WRONLY);
+        const auto head = make_sac(1, 0, 1'000'000, std::vector<float>(50'000, 1), false);
+        ASSERT_EQ(write(pipeEnd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300)); // let it convert what it has, then stall
+        kill(child, signalNumber);
+        const RunResult run = finish_sactab(child, output);
+        close(pipeEnd);
+        EXPECT_EQ(run.status, 128 + signalNumber);
+        EXPECT_EQ(read_file(path("x.sac.asc")), earlierTable);
+        EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"x.sac", "x.sac.asc"}));
+    }
+}
+
+TEST_F(Converter, FullDiskKeepsTheEarlierTable)
+{
+    const std::string disk = path("disk");
+    mkdir(disk.c_str(), 0755);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    write_file(disk + "/x.sac", make_sac(1, 0, 100'000, std::vector<float>(100'000, 1), false));
+    write_file(disk + "/x.sac.asc", earlierTable);
+    expect_refused({disk + "/x.sac"}, "Cannot Write Output File " + disk + "/x.sac.asc: No space left on device. Exiting...",
+                   "disk/x.sac.asc");
+    EXPECT_EQ(folder_entries(disk), (std::set<std::string>{"x.sac", "x.sac.asc"}));
+    umount(disk.c_str());
+}

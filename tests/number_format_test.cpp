@@ -1,0 +1,166 @@
+#include "ascii/number_format.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+
+using sactab::format_exponent;
+using sactab::format_fixed;
+
+namespace {
+
+std::string exponent_text(double value)
+{
+    char text[64];
+    return {text, format_exponent(text, value)};
+}
+
+std::string fixed_text(float value)
+{
+    char text[64];
+    return {text, format_fixed(text, value)};
+}
+
+std::string printf_exponent(double value)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, "%e", value);
+    return text;
+}
+
+std::string printf_fixed(double value)
+{
+    char text[512];
+    std::snprintf(text, sizeof text, "%f", value);
+    return text;
+}
+
+// Compares one double with printf's "%e"; names the bits when they differ.
+void expect_exponent_like_printf(double value)
+{
+    ASSERT_EQ(exponent_text(value), printf_exponent(value))
+        << "double bits 0x" << std::hex << std::bit_cast<std::uint64_t>(value);
+}
+
+void expect_fixed_like_printf(float value)
+{
+    ASSERT_EQ(fixed_text(value), printf_fixed(static_cast<double>(value)))
+        << "float bits 0x" << std::hex << std::bit_cast<std::uint32_t>(value);
+}
+
+constexpr int randomCases = 1'000'000;
+
+} // namespace
+
+// Random bit patterns reach every exponent, mostly far outside the range of
+// real data; the other two draw from where times and samples really lie.
+TEST(AgainstPrintf, ExponentOfRandomDoubleBits)
+{
+    std::mt19937_64 random(20261208);
+    for (int i = 0; i < randomCases; ++i) expect_exponent_like_printf(std::bit_cast<double>(random()));
+}
+
+TEST(AgainstPrintf, ExponentOfDoublesAcrossTheFastRange)
+{
+    std::mt19937_64 random(42);
+    std::uniform_int_distribution<std::uint64_t> exponent(1023 - 170, 1023 + 190);
+    for (int i = 0; i < randomCases; ++i) {
+        const std::uint64_t bits = (random() & 0x800FFFFFFFFFFFFFu) | exponent(random) << 52;
+        expect_exponent_like_printf(std::bit_cast<double>(bits));
+    }
+}
+
+TEST(AgainstPrintf, ExponentOfWidenedFloatsAndAccumulatedTimes)
+{
+    std::mt19937_64 random(7);
+    for (int i = 0; i < randomCases; ++i)
+        expect_exponent_like_printf(static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(random()))));
+    // Times as the evenly spaced loop makes them: common rates, long runs.
+    for (float delta : {0.01f, 0.025f, 0.05f, 0.1f, 1.0f / 3.0f, 0.077f}) {
+        double time = -3600.5;
+        for (int i = 0; i < 200'000; ++i, time += static_cast<double>(delta)) expect_exponent_like_printf(time);
+    }
+}
+
+TEST(AgainstPrintf, FixedOfRandomFloatBits)
+{
+    std::mt19937_64 random(1);
+    for (int i = 0; i < randomCases; ++i)
+        expect_fixed_like_printf(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
+    // Small magnitudes, where the rounding of the sixth decimal happens.
+    std::uniform_int_distribution<std::uint32_t> smallBits(0x30000000u, 0x4B800000u);
+    for (int i = 0; i < randomCases; ++i) {
+        const auto sign = static_cast<std::uint32_t>(random() & 1) << 31;
+        expect_fixed_like_printf(std::bit_cast<float>(smallBits(random) | sign));
+    }
+}
+
+TEST(Carrying, RoundsUpIntoTheNextPowerOfTen)
+{
+    EXPECT_EQ(exponent_text(9.9999996), "1.000000e+01");
+    EXPECT_EQ(exponent_text(999999.96), "1.000000e+06");
+    EXPECT_EQ(exponent_text(-9.9999999e-5), "-1.000000e-04");
+    EXPECT_EQ(fixed_text(0.9999996f), "1.000000");
+    EXPECT_EQ(fixed_text(-99.9999999f), "-100.000000");
+}
+
+TEST(RoundToEven, ExactTiesGoToTheEvenDigit)
+{
+    EXPECT_EQ(exponent_text(12345675.0), "1.234568e+07");
+    EXPECT_EQ(exponent_text(12345665.0), "1.234566e+07");
+    EXPECT_EQ(exponent_text(1234568.5), "1.234568e+06");
+    EXPECT_EQ(fixed_text(0x1p-21f), "0.000000");  // 0.000000476... just below the tie
+    expect_fixed_like_printf(0.0000005f);
+    for (double tie : {0.5, 2.5, 1.0000005, 0.0000025, 0.0000035, 3.0000005})
+        expect_fixed_like_printf(static_cast<float>(tie));
+    // Every float of the form k / 2^7 with k < 2^24 is exact; many are ties at
+    // the sixth decimal once divided further.
+    for (std::uint32_t k = 1; k < 4096; ++k) expect_fixed_like_printf(std::ldexp(static_cast<float>(k), -27));
+}
+
+TEST(Exponents, CrossingTwoAndThreeDigitExponents)
+{
+    for (double value : {1e-10, 9.99999e-10, 1e10, 1e99, 1e100, 1e-99, 1e-100, 1e-300, 1e300})
+        expect_exponent_like_printf(value);
+}
+
+TEST(MinMax, ExtremesOfBothTypes)
+{
+    const float floatMax = std::numeric_limits<float>::max();
+    const float floatTiny = std::numeric_limits<float>::denorm_min();
+    EXPECT_EQ(fixed_text(floatMax), "340282346638528859811704183484516925440.000000");
+    EXPECT_EQ(fixed_text(-floatMax), "-340282346638528859811704183484516925440.000000");
+    EXPECT_EQ(fixed_text(floatTiny), "0.000000");
+    EXPECT_EQ(fixed_text(-floatTiny), "-0.000000");
+    EXPECT_EQ(fixed_text(16777216.0f), "16777216.000000");
+    EXPECT_EQ(exponent_text(static_cast<double>(floatMax)), "3.402823e+38");
+    EXPECT_EQ(exponent_text(static_cast<double>(floatTiny)), "1.401298e-45");
+    for (double value : {std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
+                         std::numeric_limits<double>::denorm_min(), -std::numeric_limits<double>::denorm_min()})
+        expect_exponent_like_printf(value);
+}
+
+TEST(Special, NanInfinityAndZeroWithBothSigns)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(exponent_text(inf), "inf");
+    EXPECT_EQ(exponent_text(-inf), "-inf");
+    EXPECT_EQ(exponent_text(nan), "nan");
+    EXPECT_EQ(exponent_text(-nan), "-nan");
+    EXPECT_EQ(exponent_text(0.0), "0.000000e+00");
+    EXPECT_EQ(exponent_text(-0.0), "-0.000000e+00");
+    EXPECT_EQ(fixed_text(std::numeric_limits<float>::infinity()), "inf");
+    EXPECT_EQ(fixed_text(-std::numeric_limits<float>::infinity()), "-inf");
+    EXPECT_EQ(fixed_text(std::numeric_limits<float>::quiet_NaN()), "nan");
+    EXPECT_EQ(fixed_text(-std::numeric_limits<float>::quiet_NaN()), "-nan");
+    EXPECT_EQ(fixed_text(std::bit_cast<float>(0xFF800001u)), "-nan"); // signalling, negative
+    EXPECT_EQ(fixed_text(-0.0f), "-0.000000");
+    EXPECT_EQ(fixed_text(-0.0000004f), "-0.000000");
+}

@@ -1,0 +1,73 @@
+// Builds SAC files in memory for the tests, the fuzzer's seeds and the
+// bundled examples, and the table printf itself would make of them.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace sactest {
+
+using Bytes = std::vector<unsigned char>;
+
+inline void put_word(Bytes& file, std::size_t offset, std::uint32_t word, bool bigEndian)
+{
+    for (int i = 0; i < 4; ++i) {
+        const int shift = bigEndian ? 24 - 8 * i : 8 * i;
+        file[offset + static_cast<std::size_t>(i)] = static_cast<unsigned char>(word >> shift);
+    }
+}
+
+// A header with DELTA, B and NPTS set and every other word holding `filler`
+// (SAC writes -12345.0 there), followed by `data` (one or two blocks).
+inline Bytes make_sac(float delta, float begin, std::int32_t count, const std::vector<float>& data, bool bigEndian,
+                      std::uint32_t filler = std::bit_cast<std::uint32_t>(-12345.0f))
+{
+    Bytes file(632 + 4 * data.size());
+    for (std::size_t word = 0; word < 158; ++word) put_word(file, 4 * word, filler, bigEndian);
+    put_word(file, 0, std::bit_cast<std::uint32_t>(delta), bigEndian);
+    put_word(file, 20, std::bit_cast<std::uint32_t>(begin), bigEndian);
+    put_word(file, 316, std::bit_cast<std::uint32_t>(count), bigEndian);
+    for (std::size_t i = 0; i < data.size(); ++i) put_word(file, 632 + 4 * i, std::bit_cast<std::uint32_t>(data[i]), bigEndian);
+    return file;
+}
+
+inline std::string printf_line(bool uneven, double x, float sample)
+{
+    char line[128];
+    if (uneven)
+        std::snprintf(line, sizeof line, "%e,\t%f\n", x, static_cast<double>(sample));
+    else
+        std::snprintf(line, sizeof line, "%e\t%f\n", x, static_cast<double>(sample));
+    return line;
+}
+
+// The table as the plain design computes it, with snprintf.
+inline std::string reference_table(float delta, float begin, const std::vector<float>& data)
+{
+    std::string table;
+    if (delta == -12345.0f) {
+        const std::size_t count = data.size() / 2;
+        for (std::size_t i = 0; i < count; ++i)
+            table += printf_line(true, static_cast<double>(data[count + i]), data[i]);
+        return table;
+    }
+    double time = static_cast<double>(begin);
+    for (float sample : data) {
+        table += printf_line(false, time, sample);
+        time += static_cast<double>(delta);
+    }
+    return table;
+}
+
+inline std::vector<float> random_floats(std::mt19937_64& random, std::size_t count)
+{
+    std::vector<float> values(count);
+    for (float& value : values) value = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+    return values;
+}
+
+} // namespace sactest

@@ -1,0 +1,96 @@
+// Byte order, word reading and the header, through in-memory streams.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdio>
+#include <limits>
+
+#include "sac/byte_order.hpp"
+#include "sac/sac_file.hpp"
+#include "sac_builder.hpp"
+
+using namespace sactab;
+
+namespace {
+
+// Reads a header from bytes as the converter would with the given mode.
+std::size_t read_header_of(sactest::Bytes bytes, std::int32_t byteOrderMode)
+{
+    set_byte_swap(byteOrderMode);
+    std::FILE* stream = fmemopen(bytes.data(), bytes.size(), "rb");
+    const std::size_t got = read_header(stream);
+    std::fclose(stream);
+    return got;
+}
+
+} // namespace
+
+TEST(ByteOrder, SwapBytesReversesTwoAndFourByteItemsOnly)
+{
+    unsigned char shorts[] = {1, 2, 3, 4, 5, 6, 7};
+    swap_bytes(shorts, 3, 2);
+    EXPECT_EQ(std::vector<unsigned char>(shorts, shorts + 7), (std::vector<unsigned char>{2, 1, 4, 3, 6, 5, 7}));
+    unsigned char words[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    swap_bytes(words, 2, 4);
+    EXPECT_EQ(std::vector<unsigned char>(words, words + 8), (std::vector<unsigned char>{4, 3, 2, 1, 8, 7, 6, 5}));
+    for (auto [count, size] : {std::pair{1, 8}, {0, 4}, {-1, 4}, {2, -4}, {-2, -4}}) {
+        unsigned char untouched[] = {1, 2, 3, 4, 5, 6, 7, 8};
+        swap_bytes(untouched + 4, count, size);
+        EXPECT_EQ(std::vector<unsigned char>(untouched, untouched + 8), (std::vector<unsigned char>{1, 2, 3, 4, 5, 6, 7, 8}))
+            << "count " << count << ", size " << size;
+    }
+}
+
+TEST(ByteOrder, ModeChoosesTheFileOrderOnALittleEndianHost)
+{
+    if (endian_check() == 1) GTEST_SKIP() << "a big-endian host reads every file big-endian";
+    const unsigned char little[] = {0x00, 0x00, 0x80, 0x3F};
+    const unsigned char big[] = {0x3F, 0x80, 0x00, 0x00};
+    set_byte_swap(1);
+    EXPECT_EQ(byteSwapFlag, 0);
+    EXPECT_EQ(std::bit_cast<float>(read_word(little)), 1.0f);
+    set_byte_swap(0);
+    EXPECT_EQ(byteSwapFlag, 1);
+    EXPECT_EQ(std::bit_cast<float>(read_word(big)), 1.0f);
+}
+
+TEST(Header, BothByteOrdersGiveTheSameValues)
+{
+    for (bool bigEndian : {false, true}) {
+        // The skipped words hold garbage, which must not matter.
+        const auto file = sactest::make_sac(0.01f, -3.5f, 1234, {}, bigEndian, 0xDEADBEEF);
+        ASSERT_EQ(read_header_of(file, bigEndian ? 0 : 1), headerBytes);
+        EXPECT_EQ(DELTA, 0.01f);
+        EXPECT_EQ(B, -3.5f);
+        EXPECT_EQ(SACNPTS, 1234);
+        EXPECT_EQ(declared_file_bytes(), 632u + 4 * 1234);
+        EXPECT_FALSE(is_unevenly_spaced());
+    }
+}
+
+TEST(Header, OnlyExactlyMinus12345MarksUnevenSpacing)
+{
+    read_header_of(sactest::make_sac(-12345.0f, 0, 10, {}, false), 1);
+    EXPECT_TRUE(is_unevenly_spaced());
+    EXPECT_EQ(declared_file_bytes(), 632u + 8 * 10);
+    read_header_of(sactest::make_sac(std::nextafter(-12345.0f, 0.0f), 0, 10, {}, false), 1);
+    EXPECT_FALSE(is_unevenly_spaced());
+    read_header_of(sactest::make_sac(std::numeric_limits<float>::quiet_NaN(), 0, 10, {}, false), 1);
+    EXPECT_FALSE(is_unevenly_spaced());
+}
+
+TEST(Header, ShortHeaderReportsTheBytesItHad)
+{
+    auto file = sactest::make_sac(1, 0, 0, {}, false);
+    file.resize(631);
+    EXPECT_EQ(read_header_of(file, 1), 631u);
+}
+
+TEST(Header, RecognisesAFileReadInTheWrongByteOrder)
+{
+    const auto file = sactest::make_sac(0.5f, 0, 100, std::vector<float>(100), true);
+    read_header_of(file, 1);
+    EXPECT_GT(declared_file_bytes(), file.size());
+    EXPECT_TRUE(fits_other_byte_order(file.size()));
+    EXPECT_FALSE(fits_other_byte_order(file.size() - 1));
+}
