@@ -56,24 +56,28 @@ char* write_padded(char* out, std::uint64_t value, int width)
     return out + width;
 }
 
+int decimal_digits(std::uint64_t value)
+{
+    int digits = 1;
+    for (std::uint64_t limit = 10; value >= limit && digits < 20; limit *= 10) ++digits;
+    return digits;
+}
+
+// Digits are written from the right, two at a time, straight into place.
 char* write_unsigned(char* out, std::uint64_t value)
 {
-    char digits[20];
-    char* first = digits + sizeof digits;
+    char* end = out + decimal_digits(value);
+    char* digit = end;
     while (value >= 100) {
-        first -= 2;
-        write_two_digits(first, static_cast<std::uint32_t>(value % 100));
+        digit -= 2;
+        write_two_digits(digit, static_cast<std::uint32_t>(value % 100));
         value /= 100;
     }
-    if (value >= 10) {
-        first -= 2;
-        write_two_digits(first, static_cast<std::uint32_t>(value));
-    } else {
-        *--first = static_cast<char>('0' + value);
-    }
-    const auto length = static_cast<std::size_t>(digits + sizeof digits - first);
-    std::memcpy(out, first, length);
-    return out + length;
+    if (value >= 10)
+        write_two_digits(digit - 2, static_cast<std::uint32_t>(value));
+    else
+        digit[-1] = static_cast<char>('0' + value);
+    return end;
 }
 
 char* write_unsigned(char* out, uint128 value)
