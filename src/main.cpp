@@ -96,7 +96,10 @@ bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOr
 {
     const std::uint64_t fileBytes = known_size(input);
     const std::size_t got = read_header(input);
-    if (got < headerBytes) {
+    switch (check_header(got, fileBytes)) {
+    case HeaderCheck::usable:
+        return true;
+    case HeaderCheck::incomplete:
         if (std::ferror(input) != 0) {
             report_unreadable(path);
         } else {
@@ -104,16 +107,14 @@ bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOr
                  " bytes, found " + std::to_string(got));
         }
         return false;
-    }
-    if (SACNPTS < 0) {
+    case HeaderCheck::negative_count:
         fail("Negative Sample Count " + std::to_string(SACNPTS) + " in " + path + byte_order_hint(fileBytes, byteOrderMode));
         return false;
-    }
-    if (declared_file_bytes() > fileBytes) {
+    case HeaderCheck::too_short:
         report_truncated(path, fileBytes, byteOrderMode);
         return false;
     }
-    return true;
+    return false;
 }
 
 void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32_t byteOrderMode)

@@ -42,6 +42,14 @@ bool is_unevenly_spaced()
     return DELTA == undefinedValue;
 }
 
+HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes)
+{
+    if (headerBytesRead < headerBytes) return HeaderCheck::incomplete;
+    if (SACNPTS < 0) return HeaderCheck::negative_count;
+    if (declared_file_bytes() > fileBytes) return HeaderCheck::too_short;
+    return HeaderCheck::usable;
+}
+
 std::uint64_t declared_file_bytes()
 {
     return data_bytes(SACNPTS, DELTA);

@@ -57,6 +57,17 @@ std::size_t read_header(std::FILE* input);
 
 bool is_unevenly_spaced();
 
+enum class HeaderCheck {
+    usable,
+    incomplete,      // fewer than 632 bytes
+    negative_count,  // SACNPTS < 0
+    too_short,       // the file lacks some of the data words SACNPTS declares
+};
+
+// Checks what read_header found against the size of the file (UINT64_MAX
+// when it is not known in advance, as for a pipe).
+HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes);
+
 // Size of a file holding exactly the header and the data SACNPTS declares
 // (SACNPTS must not be negative).
 std::uint64_t declared_file_bytes();

@@ -1,0 +1,7 @@
+# Cross build for s390x, a big-endian host, run under qemu-user. Static, so
+# qemu needs no s390x system libraries.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR s390x)
+set(CMAKE_CXX_COMPILER s390x-linux-gnu-g++)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x)
