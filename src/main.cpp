@@ -24,6 +24,36 @@ using namespace sactab;
 
 namespace {
 
+constexpr const char* usage =
+    "Usage: sactab FILE [BYTEORDER]\n"
+    "Convert the binary SAC seismogram FILE into a text table, FILE.asc, beside it:\n"
+    "one line per sample, holding the time (or the file's own x value) and the sample.\n"
+    "\n"
+    "  BYTEORDER    1 (the default) if FILE is little-endian, 0 if it is big-endian;\n"
+    "               on a big-endian host every file is read big-endian\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n"
+    "\n"
+    "Prints nothing and exits with 0 on success; otherwise prints one line and exits\n"
+    "with 1, leaving any earlier FILE.asc as it was. See sactab(1) for the details.";
+
+// --help and --version count only as the one argument, so every other command
+// line keeps its meaning (a file named --help converts as ./--help).
+bool answered_help_or_version(int argc, char* argv[])
+{
+    if (argc != 2) return false;
+    const std::string argument = argv[1];
+    if (argument == "--help" || argument == "-h") {
+        std::puts(usage);
+        return true;
+    }
+    if (argument == "--version") {
+        std::puts("sactab " SACTAB_VERSION);
+        return true;
+    }
+    return false;
+}
+
 void say(const std::string& line)
 {
     std::puts(line.c_str());
@@ -165,6 +195,7 @@ int convert(const char* path, std::int32_t byteOrderMode)
 
 int main(int argc, char* argv[])
 {
+    if (answered_help_or_version(argc, argv)) return EXIT_SUCCESS;
     std::int32_t byteOrderMode = 1;
     if (!check_arguments(argc, argv, byteOrderMode)) return EXIT_FAILURE;
     return convert(argv[1], byteOrderMode);

@@ -3,21 +3,16 @@
 // names a command to run it under (qemu-s390x for a big-endian build).
 #pragma once
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "file_support.hpp"
 #include "sac_builder.hpp"
 
 namespace sactest {
@@ -27,19 +22,13 @@ struct RunResult {
     std::string said; // what it printed on standard output
 };
 
-inline std::string env_or(const char* name, const char* fallback)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : fallback;
-}
-
 inline bool host_is_big_endian()
 {
     return env_or("SACTAB_BIG_ENDIAN_HOST", "0") == "1";
 }
 
 // Starts the program; its standard output is read from `output`.
-inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output)
+inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output, const std::string& workingFolder = "")
 {
     std::vector<std::string> command;
     const std::string emulator = env_or("SACTAB_EMULATOR", "");
@@ -50,6 +39,7 @@ inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output
     if (pipe(pipeEnds) != 0) return -1;
     const pid_t child = fork();
     if (child == 0) {
+        if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0) _exit(126);
         dup2(pipeEnds[1], STDOUT_FILENO);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
@@ -76,57 +66,11 @@ inline RunResult finish_sactab(pid_t child, int output)
     return run;
 }
 
-inline RunResult run_sactab(const std::vector<std::string>& arguments)
+inline RunResult run_sactab(const std::vector<std::string>& arguments, const std::string& workingFolder = "")
 {
     int output = -1;
-    const pid_t child = start_sactab(arguments, output);
+    const pid_t child = start_sactab(arguments, output, workingFolder);
     return finish_sactab(child, output);
-}
-
-inline void write_file(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void write_file(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// The contents of a regular file; nothing for a missing file or a folder.
-inline std::optional<std::string> read_file(const std::string& path)
-{
-    struct stat status {};
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline std::set<std::string> folder_entries(const std::string& folder)
-{
-    std::set<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.insert(name);
-        }
-        closedir(dir);
-    }
-    return names;
-}
-
-inline std::string make_temporary_folder()
-{
-    std::string pattern = env_or("TMPDIR", "/tmp") + "/sactab-test-XXXXXX";
-    return mkdtemp(pattern.data());
-}
-
-inline void remove_tree(const std::string& folder)
-{
-    const std::string command = "rm -rf '" + folder + "'";
-    if (std::system(command.c_str()) != 0) return;
 }
 
 } // namespace sactest

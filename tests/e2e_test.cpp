@@ -126,6 +126,28 @@ TEST_F(Converter, CommandLineMistakes)
     expect_refused({path("missing.sac")}, "Empty SAC File Found. ", "missing.sac.asc");
 }
 
+TEST_F(Converter, HelpAndVersionOnlyAsTheSoleArgument)
+{
+    const std::string table = "0.000000e+00\t3.000000\n";
+    write_file(path("--help"), default_order_sac(1, 0, 1, {3}));
+    for (const char* option : {"--help", "-h"}) {
+        const RunResult help = run_sactab({option}, folder);
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.said.rfind("Usage: sactab FILE [BYTEORDER]\n", 0), 0u) << help.said;
+    }
+    const RunResult version = run_sactab({"--version"}, folder);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.said.rfind("sactab ", 0), 0u);
+    EXPECT_EQ(folder_entries(folder), std::set<std::string>{"--help"});
+
+    EXPECT_EQ(run_sactab({"./--help"}, folder).status, 0);
+    EXPECT_EQ(read_file(path("--help.asc")), table);
+    std::remove(path("--help.asc").c_str());
+    const std::string byteOrder = host_is_big_endian() ? "0" : "1";
+    EXPECT_EQ(run_sactab({"--help", byteOrder}, folder).status, 0);
+    EXPECT_EQ(read_file(path("--help.asc")), table);
+}
+
 TEST_F(Converter, DamagedFilesAreRefusedAndTheEarlierTableKept)
 {
     const std::vector<float> data(100, 0.5f);

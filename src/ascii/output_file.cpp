@@ -112,18 +112,8 @@ bool put_in_place(int fd)
     return placed;
 }
 
-} // namespace
-
-std::FILE* open_output()
+std::FILE* stream_on(int fd)
 {
-    // A directory in the way is found now, not after the whole conversion.
-    struct stat existing {};
-    if (lstat(ascFileName.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
-        errno = EISDIR;
-        return nullptr;
-    }
-    int fd = open(output_folder().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) fd = open_named_temporary();
     if (fd < 0) return nullptr;
     std::FILE* output = fdopen(fd, "w");
     if (output == nullptr) {
@@ -134,6 +124,26 @@ std::FILE* open_output()
         errno = openError;
     }
     return output;
+}
+
+} // namespace
+
+std::FILE* open_output()
+{
+    // A directory in the way is found now, not after the whole conversion.
+    struct stat existing {};
+    if (lstat(ascFileName.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;
+        return nullptr;
+    }
+    const int fd = open(output_folder().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) return open_named_output();
+    return stream_on(fd);
+}
+
+std::FILE* open_named_output()
+{
+    return stream_on(open_named_temporary());
 }
 
 bool commit_output(std::FILE* output)

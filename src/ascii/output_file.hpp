@@ -11,6 +11,12 @@ namespace sactab {
 // the folder does not take it or ascFileName is a directory.
 std::FILE* open_output();
 
+// What open_output falls back to where the folder's file system has no
+// O_TMPFILE: a hidden, uniquely named file in the output's folder, removed
+// again if a signal ends the run. Callable directly so it can be tested on
+// any file system.
+std::FILE* open_named_output();
+
 // Flushes and closes the output and puts it in place as ascFileName.
 // false, with errno set, when any of that fails; the temporary is then gone.
 bool commit_output(std::FILE* output);

@@ -1,0 +1,96 @@
+// The temporary output and its replacement of an earlier table.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "ascii/output_file.hpp"
+#include "ascii/table.hpp"
+#include "file_support.hpp"
+
+using namespace sactest;
+
+namespace {
+
+class OutputFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = make_temporary_folder();
+        sactab::ascFileName = folder + "/x.asc";
+        write_file(sactab::ascFileName, std::string("earlier\n"));
+    }
+    void TearDown() override { remove_tree(folder); }
+
+    // Opens, writes "new", then commits or drops; the table and the folder
+    // must show exactly the outcome.
+    void expect_replaced_only_on_commit(std::FILE* (*open)())
+    {
+        std::FILE* dropped = open();
+        ASSERT_NE(dropped, nullptr);
+        std::fputs("dropped\n", dropped);
+        sactab::discard_output(dropped);
+        EXPECT_EQ(read_file(sactab::ascFileName), "earlier\n");
+        EXPECT_EQ(folder_entries(folder), std::set<std::string>{"x.asc"});
+
+        std::FILE* kept = open();
+        ASSERT_NE(kept, nullptr);
+        std::fputs("new\n", kept);
+        EXPECT_EQ(read_file(sactab::ascFileName), "earlier\n");
+        ASSERT_TRUE(sactab::commit_output(kept));
+        EXPECT_EQ(read_file(sactab::ascFileName), "new\n");
+        EXPECT_EQ(folder_entries(folder), std::set<std::string>{"x.asc"});
+
+        // As readable as a file made with fopen(..., "w").
+        const mode_t mask = umask(0);
+        umask(mask);
+        struct stat status {};
+        stat(sactab::ascFileName.c_str(), &status);
+        EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
+    }
+
+    std::string folder;
+};
+
+} // namespace
+
+TEST_F(OutputFile, UnnamedTemporaryReplacesTheTableOnlyWhenCommitted)
+{
+    expect_replaced_only_on_commit(sactab::open_output);
+}
+
+TEST_F(OutputFile, NamedFallbackReplacesTheTableOnlyWhenCommitted)
+{
+    expect_replaced_only_on_commit(sactab::open_named_output);
+}
+
+TEST_F(OutputFile, NamedFallbackIsRemovedWhenASignalEndsTheRun)
+{
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            std::FILE* output = sactab::open_named_output();
+            std::fputs("partial\n", output);
+            std::fflush(output);
+            std::raise(signalNumber);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber);
+        EXPECT_EQ(read_file(sactab::ascFileName), "earlier\n");
+        EXPECT_EQ(folder_entries(folder), std::set<std::string>{"x.asc"});
+    }
+}
+
+TEST_F(OutputFile, AFolderInTheWayIsFoundBeforeWriting)
+{
+    sactab::ascFileName = folder + "/taken.asc";
+    mkdir(sactab::ascFileName.c_str(), 0755);
+    errno = 0;
+    EXPECT_EQ(sactab::open_output(), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+}
