@@ -28,71 +28,52 @@ std::vector<float> samples()
     return values;
 }
 
-void exponent_sactab(benchmark::State& state)
+// Formats the values in turn, as a table would, with one of the contenders.
+template <typename Value, typename Format>
+void format_each(benchmark::State& state, const std::vector<Value>& values, Format format)
 {
-    const auto values = times();
     char text[64];
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(sactab::format_exponent(text, values[i++ & 4095]));
+        benchmark::DoNotOptimize(format(text, values[i++ & 4095]));
         benchmark::ClobberMemory();
     }
+}
+
+void exponent_sactab(benchmark::State& state)
+{
+    format_each(state, times(), [](char* text, double value) { return sactab::format_exponent(text, value); });
 }
 
 void exponent_to_chars(benchmark::State& state)
 {
-    const auto values = times();
-    char text[64];
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(std::to_chars(text, text + 64, values[i++ & 4095], std::chars_format::scientific, 6));
-        benchmark::ClobberMemory();
-    }
+    format_each(state, times(), [](char* text, double value) {
+        return std::to_chars(text, text + 64, value, std::chars_format::scientific, 6).ptr;
+    });
 }
 
 void exponent_snprintf(benchmark::State& state)
 {
-    const auto values = times();
-    char text[64];
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%e", values[i++ & 4095]));
-        benchmark::ClobberMemory();
-    }
+    format_each(state, times(), [](char* text, double value) { return std::snprintf(text, 64, "%e", value); });
 }
 
 void fixed_sactab(benchmark::State& state)
 {
-    const auto values = samples();
-    char text[64];
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(sactab::format_fixed(text, values[i++ & 4095]));
-        benchmark::ClobberMemory();
-    }
+    format_each(state, samples(), [](char* text, float value) { return sactab::format_fixed(text, value); });
 }
 
 void fixed_to_chars(benchmark::State& state)
 {
-    const auto values = samples();
-    char text[64];
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            std::to_chars(text, text + 64, static_cast<double>(values[i++ & 4095]), std::chars_format::fixed, 6));
-        benchmark::ClobberMemory();
-    }
+    format_each(state, samples(), [](char* text, float value) {
+        return std::to_chars(text, text + 64, static_cast<double>(value), std::chars_format::fixed, 6).ptr;
+    });
 }
 
 void fixed_snprintf(benchmark::State& state)
 {
-    const auto values = samples();
-    char text[64];
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(std::snprintf(text, sizeof text, "%f", static_cast<double>(values[i++ & 4095])));
-        benchmark::ClobberMemory();
-    }
+    format_each(state, samples(), [](char* text, float value) {
+        return std::snprintf(text, 64, "%f", static_cast<double>(value));
+    });
 }
 
 } // namespace
