@@ -86,6 +86,21 @@ TEST_F(OutputFile, NamedFallbackIsRemovedWhenASignalEndsTheRun)
     }
 }
 
+TEST_F(OutputFile, NamedFallbackKeepsSignalsTheCallerIgnores)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGHUP, SIG_IGN); // as under nohup
+        std::FILE* output = sactab::open_named_output();
+        std::raise(SIGHUP);
+        _exit(sactab::commit_output(output) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(read_file(sactab::ascFileName), "");
+}
+
 TEST_F(OutputFile, AFolderInTheWayIsFoundBeforeWriting)
 {
     sactab::ascFileName = folder + "/taken.asc";

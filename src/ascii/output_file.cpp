@@ -39,15 +39,29 @@ void remove_temporary_and_die(int signalNumber)
     std::raise(signalNumber);
 }
 
+constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
 sigset_t ending_signals()
 {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
-    sigaddset(&signals, SIGQUIT);
+    for (int signalNumber : endingSignals) sigaddset(&signals, signalNumber);
     return signals;
+}
+
+// Signals the caller ignores (nohup, background jobs of a script) stay
+// ignored; the others first remove the temporary file.
+void remove_temporary_on_ending_signals()
+{
+    for (int signalNumber : endingSignals) {
+        struct sigaction current {};
+        sigaction(signalNumber, nullptr, &current);
+        if (current.sa_handler == SIG_IGN) continue;
+        struct sigaction removal {};
+        removal.sa_handler = remove_temporary_and_die;
+        sigemptyset(&removal.sa_mask);
+        sigaction(signalNumber, &removal, nullptr);
+    }
 }
 
 // For folders whose file system has no O_TMPFILE: a hidden, uniquely named
@@ -65,8 +79,7 @@ int open_named_temporary()
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     const int fd = mkstemp(namedTemporary);
     if (fd < 0) namedTemporary[0] = '\0';
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        std::signal(signalNumber, remove_temporary_and_die);
+    remove_temporary_on_ending_signals();
     sigprocmask(SIG_UNBLOCK, &signals, nullptr);
     if (fd >= 0) {
         // mkstemp makes the file private; a table is as readable as "w" would make it.
