@@ -1,5 +1,5 @@
-// Writes the bundled example recordings: three seconds of a 5 Hz Ricker
-// wavelet sampled at 100 samples/s, from B = -1 s, peaking at 0.5 s, little-endian
+// Writes the bundled example recordings: three seconds of a decaying 2 Hz
+// wavelet in counts, sampled at 100 samples/s from B = 0, little-endian
 // (wavelet.sac) and big-endian (wavelet-be.sac), and a short unevenly spaced
 // record (uneven.sac). Run from this folder: make_examples
 #include <cmath>
@@ -17,10 +17,9 @@ void save(const char* name, const sactest::Bytes& bytes)
                                                 static_cast<std::streamsize>(bytes.size()));
 }
 
-float ricker(double seconds, double peakHz)
+float wavelet_counts(double seconds)
 {
-    const double a = std::numbers::pi * peakHz * seconds;
-    return static_cast<float>((1.0 - 2.0 * a * a) * std::exp(-a * a));
+    return static_cast<float>(1000.0 * std::sin(2.0 * std::numbers::pi * 2.0 * seconds) * std::exp(-seconds));
 }
 
 } // namespace
@@ -29,9 +28,9 @@ int main()
 {
     constexpr int samples = 300;
     std::vector<float> wavelet;
-    for (int i = 0; i < samples; ++i) wavelet.push_back(ricker(-1.0 + i * 0.01 - 0.5, 5.0));
-    save("wavelet.sac", sactest::make_sac(0.01f, -1.0f, samples, wavelet, false));
-    save("wavelet-be.sac", sactest::make_sac(0.01f, -1.0f, samples, wavelet, true));
+    for (int i = 0; i < samples; ++i) wavelet.push_back(wavelet_counts(i * 0.01));
+    save("wavelet.sac", sactest::make_sac(0.01f, 0.0f, samples, wavelet, false));
+    save("wavelet-be.sac", sactest::make_sac(0.01f, 0.0f, samples, wavelet, true));
 
     // Samples first, then the times at which they were taken.
     const std::vector<float> uneven{0.5f, -1.25f, 2.0f, 0.75f, 0.0f, 1.5f, 1.75f, 2.5f, 4.0f, 6.25f};
