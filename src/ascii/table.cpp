@@ -69,14 +69,16 @@ LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
     return LoopEnd::complete;
 }
 
-LoopEnd write_paired_lines(std::FILE* input, std::FILE* output, const float* samples, std::size_t count)
+// Reads `count` data words a block at a time and writes one line for each;
+// make_line(out, index, word) writes the line of the index-th word.
+template <typename MakeLine>
+LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line)
 {
     for (std::size_t done = 0; done < count;) {
         const std::size_t want = std::min(blockSamples, count - done);
         const std::size_t got = read_samples(input, sampleBlock, want);
         char* end = textBlock;
-        for (std::size_t i = 0; i < got; ++i)
-            end = write_line(end, static_cast<double>(sampleBlock[i]), ",\t", samples[done + i]);
+        for (std::size_t i = 0; i < got; ++i) end = make_line(end, done + i, sampleBlock[i]);
         if (!write_text_block(output, end)) return LoopEnd::write_failed;
         if (got < want) return LoopEnd::short_input;
         done += got;
@@ -99,19 +101,11 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
     double time = static_cast<double>(B);
     const auto step = static_cast<double>(DELTA);
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t want = std::min(blockSamples, count - done);
-        const std::size_t got = read_samples(input, sampleBlock, want);
-        char* end = textBlock;
-        for (std::size_t i = 0; i < got; ++i) {
-            end = write_line(end, time, "\t", sampleBlock[i]);
-            time += step;
-        }
-        if (!write_text_block(output, end)) return LoopEnd::write_failed;
-        if (got < want) return LoopEnd::short_input;
-        done += got;
-    }
-    return LoopEnd::complete;
+    return write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
+        out = write_line(out, time, "\t", sample);
+        time += step;
+        return out;
+    });
 }
 
 LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
@@ -119,7 +113,12 @@ LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
     float* samples = nullptr;
     LoopEnd end = read_sample_store(input, count, samples);
-    if (end == LoopEnd::complete) end = write_paired_lines(input, output, samples, count);
+    if (end == LoopEnd::complete) {
+        // The second block holds the x values, in the order of the samples.
+        end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
+            return write_line(out, static_cast<double>(x), ",\t", samples[i]);
+        });
+    }
     std::free(samples);
     return end;
 }
