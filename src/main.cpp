@@ -106,6 +106,11 @@ void report_truncated(const char* path, std::uint64_t fileBytes, std::int32_t by
          " bytes, found " + std::to_string(fileBytes) + byte_order_hint(fileBytes, byteOrderMode));
 }
 
+void report_unwritable()
+{
+    fail("Cannot Write Output File " + ascFileName + ": " + std::strerror(errno));
+}
+
 void report_unreadable(const char* path)
 {
     fail("Cannot Read SAC File " + std::string(path) + ": " + std::strerror(errno));
@@ -149,7 +154,7 @@ bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOr
 void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
     if (end == LoopEnd::write_failed) {
-        fail("Cannot Write Output File " + ascFileName + ": " + std::strerror(errno));
+        report_unwritable();
     } else if (end == LoopEnd::no_memory) {
         fail("Not Enough Memory for " + std::to_string(SACNPTS) + " Samples of " + path);
     } else if (std::ferror(input) != 0) {
@@ -184,7 +189,7 @@ int convert(const char* path, std::int32_t byteOrderMode)
         return EXIT_FAILURE;
     }
     if (!commit_output(output)) {
-        fail("Cannot Write Output File " + ascFileName + ": " + std::strerror(errno));
+        report_unwritable();
         return EXIT_FAILURE;
     }
     return EXIT_SUCCESS;

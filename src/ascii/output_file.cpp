@@ -32,6 +32,12 @@ std::string temporary_name(int attempt)
     return output_folder() + "/.sactab-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
+void remove_named_temporary()
+{
+    if (namedTemporary[0] != '\0') unlink(namedTemporary);
+    namedTemporary[0] = '\0';
+}
+
 void remove_temporary_and_die(int signalNumber)
 {
     if (namedTemporary[0] != '\0') unlink(namedTemporary);
@@ -131,8 +137,7 @@ std::FILE* stream_on(int fd)
     std::FILE* output = fdopen(fd, "w");
     if (output == nullptr) {
         const int openError = errno;
-        if (namedTemporary[0] != '\0') unlink(namedTemporary);
-        namedTemporary[0] = '\0';
+        remove_named_temporary();
         close(fd);
         errno = openError;
     }
@@ -178,8 +183,7 @@ bool commit_output(std::FILE* output)
 
 void discard_output(std::FILE* output)
 {
-    if (namedTemporary[0] != '\0') unlink(namedTemporary);
-    namedTemporary[0] = '\0';
+    remove_named_temporary();
     std::fclose(output);
 }
 
