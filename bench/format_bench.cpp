@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "ascii/number_format.hpp"
+#include "ascii/table.hpp"
+#include "sac/sac_file.hpp"
+#include "sac_builder.hpp"
 
 namespace {
 
@@ -28,16 +31,19 @@ std::vector<float> samples()
     return values;
 }
 
-// Formats the values in turn, as a table would, with one of the contenders.
+// Formats all values into one buffer, as a block of a table is made, and
+// reports the time per value: the calls are independent, as in the table.
 template <typename Value, typename Format>
 void format_each(benchmark::State& state, const std::vector<Value>& values, Format format)
 {
-    char text[64];
-    std::size_t i = 0;
+    static char text[4096 * 64];
     for (auto _ : state) {
-        benchmark::DoNotOptimize(format(text, values[i++ & 4095]));
+        char* out = text;
+        for (Value value : values) out = format(out, value);
+        benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
 }
 
 void exponent_sactab(benchmark::State& state)
@@ -54,7 +60,7 @@ void exponent_to_chars(benchmark::State& state)
 
 void exponent_snprintf(benchmark::State& state)
 {
-    format_each(state, times(), [](char* text, double value) { return std::snprintf(text, 64, "%e", value); });
+    format_each(state, times(), [](char* text, double value) { return text + std::snprintf(text, 64, "%e", value); });
 }
 
 void fixed_sactab(benchmark::State& state)
@@ -72,12 +78,41 @@ void fixed_to_chars(benchmark::State& state)
 void fixed_snprintf(benchmark::State& state)
 {
     format_each(state, samples(), [](char* text, float value) {
-        return std::snprintf(text, 64, "%f", static_cast<double>(value));
+        return text + std::snprintf(text, 64, "%f", static_cast<double>(value));
     });
+}
+
+// Whole lines, as the two loops make them from a file in memory, written to
+// /dev/null: what a line costs apart from the disk.
+void table_lines(benchmark::State& state, float delta)
+{
+    constexpr std::int32_t count = 1 << 20;
+    std::vector<float> data(delta == sactab::undefinedValue ? 2 * count : count);
+    std::mt19937 random(3);
+    std::normal_distribution<float> counts(0.0f, 1000.0f);
+    for (float& value : data) value = counts(random);
+    if (delta == sactab::undefinedValue)
+        for (std::size_t i = 0; i < count; ++i) data[count + i] = 0.01f * static_cast<float>(i);
+    sactest::Bytes file = sactest::make_sac(delta, 3600.0f, count, data, false);
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    sactab::set_byte_swap(1);
+    for (auto _ : state) {
+        std::FILE* input = fmemopen(file.data(), file.size(), "rb");
+        sactab::read_header(input);
+        if (delta == sactab::undefinedValue)
+            sactab::write_unevenly_spaced(input, sink);
+        else
+            sactab::write_evenly_spaced(input, sink);
+        std::fclose(input);
+    }
+    std::fclose(sink);
+    state.SetItemsProcessed(state.iterations() * count);
 }
 
 } // namespace
 
+BENCHMARK_CAPTURE(table_lines, evenly_spaced, 0.01f)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(table_lines, unevenly_spaced, sactab::undefinedValue)->Unit(benchmark::kMillisecond);
 BENCHMARK(exponent_sactab);
 BENCHMARK(exponent_to_chars);
 BENCHMARK(exponent_snprintf);

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # End-to-end figures: sactab against the straightforward build and against
-# the time it takes merely to write as many bytes, plus peak memory.
+# the time dd takes to write as many bytes in 1 MiB blocks to the same
+# folder (the disk's own limit), plus peak memory.
 #   bench/run_bench.sh [RUNS] [FOLDER]
 # RUNS interleaved runs of each (default 7) give the medians. The files go to
 # FOLDER (default build/bench/data), so every contender writes to one disk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/common.sh
 runs=${1:-7}
 data=${2:-build/bench/data}
 
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j "$(nproc)" >/dev/null
+build_bench
 bin=build/bench
 mkdir -p "$data"
 even=$data/even-5M.sac
@@ -18,15 +19,6 @@ uneven=$data/uneven-1M.sac
 [ -f "$even" ] || "$bin/bench/make_bench_file" "$even" 5000000
 [ -f "$uneven" ] || "$bin/bench/make_bench_file" "$uneven" 1000000 uneven
 
-seconds() { # command... -> wall seconds of one run
-  local start end
-  sync # the previous run's dirty pages are not this run's to write back
-  start=$(date +%s%N)
-  "$@" >/dev/null
-  end=$(date +%s%N)
-  echo "$(( end - start ))" | awk '{ printf "%.4f\n", $1 / 1e9 }'
-}
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 measure() { # label file -> prints the figures for one input
@@ -39,7 +31,7 @@ measure() { # label file -> prints the figures for one input
   for _ in $(seq "$runs"); do
     plain+=("$(seconds "$bin/bench/straightforward" "$file")")
     fast+=("$(seconds "$bin/src/sactab" "$file")")
-    write+=("$(seconds sh -c "head -c $bytes /dev/zero > '$data/zeros'")")
+    write+=("$(seconds dd if=/dev/zero of="$data/zeros" bs=1M count="$bytes" iflag=count_bytes status=none)")
   done
   local p f w
   p=$(printf '%s\n' "${plain[@]}" | median)

@@ -119,9 +119,28 @@ TEST(RoundToEven, ExactTiesGoToTheEvenDigit)
     expect_fixed_like_printf(0.0000005f);
     for (double tie : {0.5, 2.5, 1.0000005, 0.0000025, 0.0000035, 3.0000005})
         expect_fixed_like_printf(static_cast<float>(tie));
-    // Every float of the form k / 2^7 with k < 2^24 is exact; many are ties at
-    // the sixth decimal once divided further.
-    for (std::uint32_t k = 1; k < 4096; ++k) expect_fixed_like_printf(std::ldexp(static_cast<float>(k), -27));
+    // k / 2^7 with k odd ends in ...5 at the seventh decimal: an exact tie
+    // at the sixth, in every magnitude a float keeps it.
+    for (std::uint32_t k = 1; k < (1u << 24); k += 4094) {
+        expect_fixed_like_printf(std::ldexp(static_cast<float>(k | 1), -7));
+        expect_fixed_like_printf(-std::ldexp(static_cast<float>(k | 1), -7));
+    }
+}
+
+// Doubles a few steps from a tie between two seven-digit decimals: times can
+// land there, widened floats cannot. The nearest double to the tie is off it
+// by less than the formatter's own error, so only exact checks decide.
+TEST(RoundToEven, DoublesNextToADecimalTie)
+{
+    expect_exponent_like_printf(715309850000.0);
+    std::mt19937_64 random(11);
+    std::uniform_int_distribution<std::uint32_t> digits(1'000'000, 9'999'999);
+    std::uniform_int_distribution<int> exponent(-40, 40);
+    for (int i = 0; i < 100'000; ++i) {
+        double value = (digits(random) + 0.5) * std::pow(10.0, exponent(random) - 6);
+        for (int step = 0; step < 3; ++step) value = std::nextafter(value, 0.0);
+        for (int step = 0; step < 7; ++step, value = std::nextafter(value, 1e300)) expect_exponent_like_printf(value);
+    }
 }
 
 TEST(Exponents, CrossingTwoAndThreeDigitExponents)

@@ -11,12 +11,12 @@ namespace sactab {
 
 namespace {
 
-__extension__ typedef unsigned __int128 uint128;
-
 constexpr char digitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
+
+constexpr std::uint64_t asciiZeros = 0x3030303030303030u;
 
 char* write_text(char* out, const char* text)
 {
@@ -25,11 +25,17 @@ char* write_text(char* out, const char* text)
     return out + length;
 }
 
+// Samples are as often negative as not, so the sign costs no branch.
+char* write_sign(char* out, bool negative)
+{
+    *out = '-';
+    return out + (negative ? 1 : 0);
+}
+
 // printf spells NaN and infinity the same way for "%e" and "%f".
 char* write_special(char* out, bool negative, bool isNan)
 {
-    if (negative) *out++ = '-';
-    return write_text(out, isNan ? "nan" : "inf");
+    return write_text(write_sign(out, negative), isNan ? "nan" : "inf");
 }
 
 char* write_two_digits(char* out, std::uint32_t value)
@@ -38,54 +44,63 @@ char* write_two_digits(char* out, std::uint32_t value)
     return out + 2;
 }
 
-// Exactly six digits, leading zeros kept; value < 1000000.
-char* write_six_digits(char* out, std::uint32_t value)
+// The eight decimal digits of value < 10^8, most significant in the lowest
+// byte, each as a number 0-9: two halves of four, four pairs, eight digits,
+// split with multiplications that stay within their lanes (a few cycles
+// instead of a chain of divisions).
+std::uint64_t eight_digits(std::uint32_t value)
 {
-    out = write_two_digits(out, value / 10000);
-    out = write_two_digits(out, value / 100 % 100);
-    return write_two_digits(out, value % 100);
+    const std::uint64_t halves = value / 10000 | std::uint64_t{value % 10000} << 32;
+    const std::uint64_t hundreds = (halves * 10486 >> 20) & 0x0000007F0000007Fu; // x / 100 for x < 10^4
+    const std::uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
+    const std::uint64_t tens = (pairs * 103 >> 10) & 0x000F000F000F000Fu; // x / 10 for x < 100
+    return tens | (pairs - tens * 10) << 8;
 }
 
-// Exactly `width` digits, leading zeros kept; value < 10^width.
-char* write_padded(char* out, std::uint64_t value, int width)
+// Stores the eight bytes of `word`, its lowest byte first, whatever the host.
+void store_bytes(char* out, std::uint64_t word)
 {
-    for (int i = width - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    return out + width;
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    std::memcpy(out, &word, 8);
 }
 
-int decimal_digits(std::uint64_t value)
+// value < 10^8 without leading zeros; stores eight bytes.
+char* write_short_unsigned(char* out, std::uint32_t value)
 {
-    int digits = 1;
-    for (std::uint64_t limit = 10; value >= limit && digits < 20; limit *= 10) ++digits;
-    return digits;
+    const std::uint64_t digits = eight_digits(value);
+    const int leadingZeros = value == 0 ? 7 : std::countr_zero(digits) / 8;
+    store_bytes(out, (digits | asciiZeros) >> (8 * leadingZeros));
+    return out + 8 - leadingZeros;
 }
 
 // Digits are written from the right, two at a time, straight into place.
 char* write_unsigned(char* out, std::uint64_t value)
 {
-    char* end = out + decimal_digits(value);
-    char* digit = end;
+    if (value < 100'000'000) return write_short_unsigned(out, static_cast<std::uint32_t>(value));
+    char digits[20];
+    char* first = digits + sizeof digits;
     while (value >= 100) {
-        digit -= 2;
-        write_two_digits(digit, static_cast<std::uint32_t>(value % 100));
+        first -= 2;
+        write_two_digits(first, static_cast<std::uint32_t>(value % 100));
         value /= 100;
     }
     if (value >= 10)
-        write_two_digits(digit - 2, static_cast<std::uint32_t>(value));
+        write_two_digits(first -= 2, static_cast<std::uint32_t>(value));
     else
-        digit[-1] = static_cast<char>('0' + value);
-    return end;
+        *--first = static_cast<char>('0' + value);
+    const auto length = static_cast<std::size_t>(digits + sizeof digits - first);
+    std::memcpy(out, first, length);
+    return out + length;
 }
 
-char* write_unsigned(char* out, uint128 value)
+// "." and six digits of value < 10^6.
+char* write_point_six_digits(char* out, std::uint32_t value)
 {
-    constexpr std::uint64_t nineteenDigits = 10'000'000'000'000'000'000u;
-    if (value <= UINT64_MAX) return write_unsigned(out, static_cast<std::uint64_t>(value));
-    out = write_unsigned(out, value / nineteenDigits);
-    return write_padded(out, static_cast<std::uint64_t>(value % nineteenDigits), 19);
+    *out = '.';
+    write_two_digits(out + 1, value / 10000);
+    write_two_digits(out + 3, value / 100 % 100);
+    write_two_digits(out + 5, value % 100);
+    return out + 7;
 }
 
 // Powers of ten as the compiler rounds their literals: correctly rounded,
@@ -122,9 +137,8 @@ int estimate_decimal_exponent(int binaryExponent)
 
 char* write_exponent_form(char* out, std::uint32_t digits, int decimalExponent)
 {
-    *out++ = static_cast<char>('0' + digits / 1'000'000);
-    *out++ = '.';
-    out = write_six_digits(out, digits % 1'000'000);
+    out[0] = static_cast<char>('0' + digits / 1'000'000);
+    out = write_point_six_digits(out + 1, digits % 1'000'000);
     *out++ = 'e';
     *out++ = decimalExponent < 0 ? '-' : '+';
     const auto magnitude = static_cast<std::uint32_t>(decimalExponent < 0 ? -decimalExponent : decimalExponent);
@@ -137,6 +151,11 @@ char* exponent_fallback(char* out, double value)
     return std::to_chars(out, out + maxExponentChars, value, std::chars_format::scientific, 6).ptr;
 }
 
+char* fixed_fallback(char* out, float value)
+{
+    return std::to_chars(out, out + maxFixedChars, static_cast<double>(value), std::chars_format::fixed, 6).ptr;
+}
+
 } // namespace
 
 char* format_exponent(char* out, double value)
@@ -146,10 +165,7 @@ char* format_exponent(char* out, double value)
     const auto biasedExponent = static_cast<int>(bits >> 52 & 0x7FF);
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     if (biasedExponent == 0x7FF) return write_special(out, negative, fraction != 0);
-    if (biasedExponent == 0 && fraction == 0) {
-        if (negative) *out++ = '-';
-        return write_text(out, "0.000000e+00");
-    }
+    if (biasedExponent == 0 && fraction == 0) return write_text(write_sign(out, negative), "0.000000e+00");
     int decimalExponent = estimate_decimal_exponent(biasedExponent - 1023);
     // Subnormal doubles and magnitudes beyond the table are rare: leave them
     // to the library.
@@ -169,17 +185,18 @@ char* format_exponent(char* out, double value)
         --decimalExponent;
         scaled = magnitude * power_of_ten(6 - decimalExponent);
     }
-    auto digits = static_cast<std::uint32_t>(scaled);
-    const double rest = scaled - digits;
-    if (std::fabs(rest - 0.5) < 1e-6) return exponent_fallback(out, value);
-    if (rest > 0.5) ++digits;
+    // Adding 2^52 rounds scaled to an integer, held in the low bits, without
+    // a branch on which way it went; near a tie the library decides.
+    const double shifted = scaled + 0x1p52;
+    const double rest = scaled - (shifted - 0x1p52);
+    if (std::fabs(rest) > 0.5 - 1e-6) return exponent_fallback(out, value);
+    auto digits = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
     if (digits == 10'000'000) {
         digits = 1'000'000;
         ++decimalExponent;
     }
     if (digits < 1'000'000 || digits >= 10'000'000) return exponent_fallback(out, value);
-    if (negative) *out++ = '-';
-    return write_exponent_form(out, digits, decimalExponent);
+    return write_exponent_form(write_sign(out, negative), digits, decimalExponent);
 }
 
 char* format_fixed(char* out, float value)
@@ -189,31 +206,37 @@ char* format_fixed(char* out, float value)
     const auto biasedExponent = static_cast<int>(bits >> 23 & 0xFF);
     const std::uint32_t fraction = bits & 0x7FFFFF;
     if (biasedExponent == 0xFF) return write_special(out, negative, fraction != 0);
-    if (negative) *out++ = '-';
-
     // |value| = mantissa * 2^exponent exactly.
     const std::uint32_t mantissa = biasedExponent == 0 ? fraction : fraction | 0x800000;
     const int exponent = (biasedExponent == 0 ? 1 : biasedExponent) - 150;
+    // Whole numbers of 2^64 and more (beyond 1.8e19, hardly a sample) are
+    // left to the library, which prints them exactly too.
+    if (exponent > 40) return fixed_fallback(out, value);
+    out = write_sign(out, negative);
     if (exponent >= 0) {
-        // A whole number of up to 128 bits.
-        out = write_unsigned(out, uint128{mantissa} << exponent);
+        out = write_unsigned(out, std::uint64_t{mantissa} << exponent);
         return write_text(out, ".000000");
     }
 
-    // Millionths: mantissa * 10^6 / 2^shift, rounded half to even. The
-    // numerator is below 2^44, so from shift 46 on the result is below 1/4.
+    // The whole part is below 2^23: at most seven digits. The fraction in
+    // millionths is fractionBits * 10^6 / 2^shift (below 2^44 before the
+    // shift), rounded half to even; from shift 46 on it is below 1/4.
     const int shift = -exponent;
-    std::uint64_t millionths = 0;
+    std::uint32_t whole = 0;
+    std::uint32_t millionths = 0;
     if (shift <= 45) {
-        const std::uint64_t numerator = std::uint64_t{mantissa} * 1'000'000;
+        whole = static_cast<std::uint32_t>(std::uint64_t{mantissa} >> shift);
+        const std::uint64_t numerator = (mantissa & ((std::uint64_t{1} << shift) - 1)) * 1'000'000;
         const std::uint64_t half = std::uint64_t{1} << (shift - 1);
         const std::uint64_t remainder = numerator & ((half << 1) - 1);
-        millionths = numerator >> shift;
-        if (remainder > half || (remainder == half && (millionths & 1) != 0)) ++millionths;
+        millionths = static_cast<std::uint32_t>(numerator >> shift);
+        // Branch-free: for real data the rounding direction is a coin toss.
+        millionths += static_cast<std::uint32_t>(remainder > half) | (static_cast<std::uint32_t>(remainder == half) & millionths);
+        const auto carry = static_cast<std::uint32_t>(millionths == 1'000'000);
+        whole += carry;
+        millionths -= carry * 1'000'000;
     }
-    out = write_unsigned(out, millionths / 1'000'000);
-    *out++ = '.';
-    return write_six_digits(out, static_cast<std::uint32_t>(millionths % 1'000'000));
+    return write_point_six_digits(write_short_unsigned(out, whole), millionths);
 }
 
 } // namespace sactab

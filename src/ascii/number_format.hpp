@@ -1,6 +1,8 @@
 // Exact, locale-free replacements for printf's "%e" and "%f" (precision 6).
 // Each writes into the caller's buffer, adds no terminator and returns the
-// end of what it wrote, so lines can be assembled in place.
+// end of what it wrote, so lines can be assembled in place. Digits are
+// stored eight bytes at a time, so a few bytes past the returned end may be
+// overwritten too: `out` needs room for the longest result below.
 #pragma once
 
 #include <cstddef>

@@ -135,6 +135,9 @@ std::FILE* stream_on(int fd)
 {
     if (fd < 0) return nullptr;
     std::FILE* output = fdopen(fd, "w");
+    // The table is written in whole blocks of text: each goes straight to
+    // write(), with no copy through a stdio buffer.
+    if (output != nullptr) std::setvbuf(output, nullptr, _IONBF, 0);
     if (output == nullptr) {
         const int openError = errno;
         remove_named_temporary();

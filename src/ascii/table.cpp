@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "ascii/number_format.hpp"
 #include "sac/sac_file.hpp"
@@ -29,10 +30,13 @@ bool write_text_block(std::FILE* output, const char* end)
     return std::fwrite(textBlock, 1, length, output) == length;
 }
 
-char* write_line(char* out, double x, const char* separator, float sample)
+// The separator is "\t" or ",\t"; its length is known where the line is made.
+template <std::size_t separatorLength>
+char* write_line(char* out, double x, const char (&separator)[separatorLength], float sample)
 {
     out = format_exponent(out, x);
-    while (*separator != '\0') *out++ = *separator++;
+    std::memcpy(out, separator, separatorLength - 1);
+    out += separatorLength - 1;
     out = format_fixed(out, sample);
     *out++ = '\n';
     return out;
