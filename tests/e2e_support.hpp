@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,8 +28,10 @@ inline bool host_is_big_endian()
     return env_or("SACTAB_BIG_ENDIAN_HOST", "0") == "1";
 }
 
-// Starts the program; its standard output is read from `output`.
-inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output, const std::string& workingFolder = "")
+// Starts the program; its standard output is read from `output`. A `user`
+// other than -1 runs it under that user and group id (the caller is root).
+inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output, const std::string& workingFolder = "",
+                          int user = -1)
 {
     std::vector<std::string> command;
     const std::string emulator = env_or("SACTAB_EMULATOR", "");
@@ -40,6 +43,9 @@ inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output
     const pid_t child = fork();
     if (child == 0) {
         if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0) _exit(126);
+        if (user != -1 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(user)) != 0 ||
+                           setuid(static_cast<uid_t>(user)) != 0))
+            _exit(126);
         dup2(pipeEnds[1], STDOUT_FILENO);
         close(pipeEnds[0]);
         close(pipeEnds[1]);
@@ -66,10 +72,11 @@ inline RunResult finish_sactab(pid_t child, int output)
     return run;
 }
 
-inline RunResult run_sactab(const std::vector<std::string>& arguments, const std::string& workingFolder = "")
+inline RunResult run_sactab(const std::vector<std::string>& arguments, const std::string& workingFolder = "",
+                            int user = -1)
 {
     int output = -1;
-    const pid_t child = start_sactab(arguments, output, workingFolder);
+    const pid_t child = start_sactab(arguments, output, workingFolder, user);
     return finish_sactab(child, output);
 }
 

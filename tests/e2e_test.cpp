@@ -207,6 +207,54 @@ TEST_F(Converter, ReplacesAnEarlierTableButNeverThroughASymlinkToTheInput)
     EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"x.sac", "x.sac.asc"}));
 }
 
+// A replaced table keeps what its owner set: its mode always, its owner and
+// group where the process may; one its owner made read-only is refused.
+TEST_F(Converter, ReplacedTableKeepsModeOwnerAndWriteProtection)
+{
+    const std::string table = "0.000000e+00\t3.000000\n";
+    write_file(path("x.sac"), default_order_sac(1, 0, 1, {3}));
+    for (mode_t mode : {0600u, 0640u, 0444u}) {
+        write_file(path("x.sac.asc"), earlierTable);
+        chmod(path("x.sac.asc").c_str(), mode);
+        if (mode == 0444 && geteuid() != 0) {
+            expect_refused({path("x.sac")}, "Cannot Create Output File " + path("x.sac.asc") + ": Permission denied. Exiting...");
+            continue;
+        }
+        expect_converted({path("x.sac")}, table);
+        struct stat status {};
+        stat(path("x.sac.asc").c_str(), &status);
+        EXPECT_EQ(status.st_mode & 0777, mode);
+    }
+    if (geteuid() != 0) GTEST_SKIP() << "owners and other users need root";
+    constexpr int nobody = 65534;
+    chmod(folder.c_str(), 0777);
+    chmod(path("x.sac.asc").c_str(), 0644);
+    ASSERT_EQ(chown(path("x.sac.asc").c_str(), 1234, 5678), 0);
+    expect_converted({path("x.sac")}, table);
+    struct stat status {};
+    stat(path("x.sac.asc").c_str(), &status);
+    EXPECT_EQ(std::pair(status.st_uid, status.st_gid), std::pair(uid_t{1234}, gid_t{5678}));
+    // Another user may not replace a table it could not have written.
+    write_file(path("x.sac.asc"), earlierTable);
+    const RunResult run = run_sactab({path("x.sac")}, "", nobody);
+    EXPECT_EQ(run.said, "Cannot Create Output File " + path("x.sac.asc") + ": Permission denied. Exiting...\n");
+    EXPECT_EQ(read_file(path("x.sac.asc")), earlierTable);
+}
+
+TEST_F(Converter, TwoRunsOnOneFileLeaveOneWholeTable)
+{
+    const std::vector<float> data(200'000, 1.5f);
+    write_file(path("x.sac"), default_order_sac(0.01f, 0, 200'000, data));
+    for (int round = 0; round < 5; ++round) {
+        int outputs[2];
+        pid_t children[2];
+        for (int i = 0; i < 2; ++i) children[i] = start_sactab({path("x.sac")}, outputs[i]);
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(finish_sactab(children[i], outputs[i]).status, 0);
+    }
+    EXPECT_EQ(read_file(path("x.sac.asc")), reference_table(0.01f, 0, data));
+    EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"x.sac", "x.sac.asc"}));
+}
+
 TEST_F(Converter, LongPathsAndAnOutputNameTakenByAFolder)
 {
     std::string longPath = folder;

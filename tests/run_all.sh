@@ -22,6 +22,8 @@ have_or_install() { # command package...
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
 
+have_or_install strace strace
+
 echo "== release build and tests =="
 cmake --preset release
 cmake --build --preset release -j "$jobs"

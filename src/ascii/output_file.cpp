@@ -11,13 +11,28 @@
 
 #include "ascii/table.hpp"
 
+// Where the file system offers nameless files (Linux's O_TMPFILE), a table
+// in the making has no name at all until it is complete, so nothing can be
+// left behind. Elsewhere, or when forced for testing, a hidden named file
+// serves, removed again on failure or by a signal.
+#if defined(O_TMPFILE) && !defined(SACTAB_POSIX_OUTPUT)
+#define SACTAB_NAMELESS_TEMPORARY 1
+#else
+#define SACTAB_NAMELESS_TEMPORARY 0
+#endif
+
 namespace sactab {
 
 namespace {
 
-// Name of the fallback temporary file while it exists, for the signal
-// handler; empty when the temporary has no name (O_TMPFILE).
+// The temporary's hidden name while it has one, for the clean-up and the
+// signal handler; empty otherwise.
 char namedTemporary[4096];
+
+// The regular file being replaced, if any: the new table takes its mode and,
+// where the process may, its owner and group, as "w" would have kept them.
+bool replacingTable = false;
+struct stat earlierTable {};
 
 std::string output_folder()
 {
@@ -27,9 +42,15 @@ std::string output_folder()
     return ascFileName.substr(0, slash);
 }
 
-std::string temporary_name(int attempt)
+bool set_temporary_name(const std::string& name)
 {
-    return output_folder() + "/.sactab-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+    if (name.size() >= sizeof namedTemporary) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    name.copy(namedTemporary, name.size());
+    namedTemporary[name.size()] = '\0';
+    return true;
 }
 
 void remove_named_temporary()
@@ -70,17 +91,11 @@ void remove_temporary_on_ending_signals()
     }
 }
 
-// For folders whose file system has no O_TMPFILE: a hidden, uniquely named
-// file that a signal handler removes if the run is ended early.
+// A hidden, uniquely named file in the output's folder, which a signal
+// handler removes if the run is ended early.
 int open_named_temporary()
 {
-    const std::string pattern = output_folder() + "/.sactab-XXXXXX";
-    if (pattern.size() >= sizeof namedTemporary) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    pattern.copy(namedTemporary, pattern.size());
-    namedTemporary[pattern.size()] = '\0';
+    if (!set_temporary_name(output_folder() + "/.sactab-XXXXXX")) return -1;
     const sigset_t signals = ending_signals();
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     const int fd = mkstemp(namedTemporary);
@@ -88,7 +103,8 @@ int open_named_temporary()
     remove_temporary_on_ending_signals();
     sigprocmask(SIG_UNBLOCK, &signals, nullptr);
     if (fd >= 0) {
-        // mkstemp makes the file private; a table is as readable as "w" would make it.
+        // mkstemp makes the file private; a new table is as readable as "w"
+        // would make it (a failure leaves it private, never wider).
         const mode_t mask = umask(0);
         umask(mask);
         fchmod(fd, 0666 & ~mask);
@@ -96,54 +112,101 @@ int open_named_temporary()
     return fd;
 }
 
-// Gives the nameless temporary a hidden name in the output's folder.
-bool link_temporary(int fd, std::string& name)
+#if SACTAB_NAMELESS_TEMPORARY
+
+int open_nameless_temporary()
+{
+    return open(output_folder().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+// Gives the nameless temporary a hidden name in the output's folder: once
+// closed it could not be named any more.
+bool name_nameless_temporary(int fd)
 {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = temporary_name(attempt);
-        if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-        if (errno == EEXIST) continue;
+        const std::string name = output_folder() + "/.sactab-" + std::to_string(getpid()) + "-" +
+                                 std::to_string(attempt) + ".tmp";
+        if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+            (errno != EEXIST && linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0))
+            return set_temporary_name(name);
         // Without /proc, only a privileged process may link a descriptor.
-        if (linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return true;
-        return false;
+        if (errno != EEXIST) return false;
     }
     return false;
 }
 
-// Puts the finished temporary in place. Signals wait meanwhile, so no
-// hidden name can be left behind.
-bool put_in_place(int fd)
+#endif
+
+// The one place where the kind of temporary is chosen.
+int open_temporary()
 {
-    const sigset_t signals = ending_signals();
-    sigset_t previous;
-    sigprocmask(SIG_BLOCK, &signals, &previous);
-    std::string name = namedTemporary;
-    bool placed = !name.empty() || link_temporary(fd, name);
-    if (placed && rename(name.c_str(), ascFileName.c_str()) != 0) {
-        const int renameError = errno;
-        unlink(name.c_str());
-        errno = renameError;
-        placed = false;
+#if SACTAB_NAMELESS_TEMPORARY
+    const int fd = open_nameless_temporary();
+    // File systems without nameless files say so in one of these ways.
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+#endif
+    return open_named_temporary();
+}
+
+bool name_temporary([[maybe_unused]] int fd)
+{
+    if (namedTemporary[0] != '\0') return true;
+#if SACTAB_NAMELESS_TEMPORARY
+    return name_nameless_temporary(fd);
+#else
+    errno = EBADF;
+    return false;
+#endif
+}
+
+// Looks at what FILE.asc is now. A directory in the way is found before the
+// conversion; a table the user may not write is refused, as opening it with
+// "w" would have been.
+bool check_earlier_table()
+{
+    replacingTable = false;
+    struct stat existing {};
+    if (lstat(ascFileName.c_str(), &existing) != 0) return true;
+    if (S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;
+        return false;
     }
-    namedTemporary[0] = '\0';
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-    return placed;
+    // A symbolic link is replaced by the table, never written through: it
+    // may point at the input.
+    if (!S_ISREG(existing.st_mode)) return true;
+    if (faccessat(AT_FDCWD, ascFileName.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    replacingTable = true;
+    earlierTable = existing;
+    return true;
+}
+
+// Owner and group only where the process may change them (root, or a group
+// the user belongs to): a refusal is no failure. The mode always follows.
+bool keep_earlier_attributes(int fd)
+{
+    if (!replacingTable) return true;
+    const uid_t owner = geteuid() == 0 ? earlierTable.st_uid : static_cast<uid_t>(-1);
+    if (fchown(fd, owner, earlierTable.st_gid) != 0) {
+        // Left with the user's own group; the mode below still applies.
+    }
+    return fchmod(fd, earlierTable.st_mode & 0777) == 0;
 }
 
 std::FILE* stream_on(int fd)
 {
     if (fd < 0) return nullptr;
     std::FILE* output = fdopen(fd, "w");
-    // The table is written in whole blocks of text: each goes straight to
-    // write(), with no copy through a stdio buffer.
-    if (output != nullptr) std::setvbuf(output, nullptr, _IONBF, 0);
     if (output == nullptr) {
         const int openError = errno;
         remove_named_temporary();
         close(fd);
         errno = openError;
+        return nullptr;
     }
+    // The table is written in whole blocks of text: each goes straight to
+    // write(), with no copy through a stdio buffer.
+    std::setvbuf(output, nullptr, _IONBF, 0);
     return output;
 }
 
@@ -151,37 +214,43 @@ std::FILE* stream_on(int fd)
 
 std::FILE* open_output()
 {
-    // A directory in the way is found now, not after the whole conversion.
-    struct stat existing {};
-    if (lstat(ascFileName.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) {
-        errno = EISDIR;
-        return nullptr;
-    }
-    const int fd = open(output_folder().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) return open_named_output();
-    return stream_on(fd);
+    if (!check_earlier_table()) return nullptr;
+    return stream_on(open_temporary());
 }
 
 std::FILE* open_named_output()
 {
+    if (!check_earlier_table()) return nullptr;
     return stream_on(open_named_temporary());
 }
 
 bool commit_output(std::FILE* output)
 {
-    if (std::fflush(output) != 0 || std::ferror(output) != 0) {
-        const int writeError = errno;
-        discard_output(output);
-        errno = writeError;
-        return false;
+    // Signals wait until the temporary is either in place or gone.
+    const sigset_t signals = ending_signals();
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &signals, &previous);
+    const int fd = fileno(output);
+    bool placed = std::fflush(output) == 0 && std::ferror(output) == 0 && keep_earlier_attributes(fd) &&
+                  name_temporary(fd);
+    int error = errno;
+    // Network file systems report delayed write errors here: the table
+    // counts as written only once it is closed.
+    if (std::fclose(output) != 0 && placed) {
+        placed = false;
+        error = errno;
     }
-    if (!put_in_place(fileno(output))) {
-        const int placeError = errno;
-        std::fclose(output);
-        errno = placeError;
-        return false;
+    if (placed && rename(namedTemporary, ascFileName.c_str()) != 0) {
+        placed = false;
+        error = errno;
     }
-    return std::fclose(output) == 0;
+    if (placed)
+        namedTemporary[0] = '\0';
+    else
+        remove_named_temporary();
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    errno = error;
+    return placed;
 }
 
 void discard_output(std::FILE* output)

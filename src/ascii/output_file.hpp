@@ -8,7 +8,8 @@
 namespace sactab {
 
 // Opens the temporary output for ascFileName. nullptr, with errno set, when
-// the folder does not take it or ascFileName is a directory.
+// the folder does not take it, ascFileName is a directory, or it is a table
+// the user may not write.
 std::FILE* open_output();
 
 // What open_output falls back to where the folder's file system has no
@@ -17,8 +18,10 @@ std::FILE* open_output();
 // any file system.
 std::FILE* open_named_output();
 
-// Flushes and closes the output and puts it in place as ascFileName.
-// false, with errno set, when any of that fails; the temporary is then gone.
+// Flushes the output, gives it the earlier table's mode (and owner, where
+// allowed), closes it and only then puts it in place as ascFileName. false,
+// with errno set, when any of that fails: the temporary is then gone and the
+// earlier table untouched.
 bool commit_output(std::FILE* output);
 
 // Closes and removes the temporary output.
