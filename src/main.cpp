@@ -21,6 +21,8 @@
 
 using namespace sactab;
 
+static_assert(sizeof(off_t) == 8, "recordings and tables past 2 GiB need 64-bit file offsets");
+
 namespace {
 
 constexpr const char* usage =

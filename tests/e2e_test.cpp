@@ -170,6 +170,13 @@ TEST_F(Converter, DamagedFilesAreRefusedAndTheEarlierTableKept)
     expect_refused({path("x.sac")}, "expected 1432 bytes, found 1032");
     write_file(path("x.sac"), std::string(2000, '7'));
     expect_refused({path("x.sac")}, "Truncated SAC File");
+    // Past 2 GiB, which 32-bit hosts must reach too: a sparse file whose
+    // header declares more than it holds.
+    write_file(path("big.sac"), default_order_sac(0.01f, 0, 600'000'255, {}));
+    ASSERT_EQ(truncate(path("big.sac").c_str(), 2'200'000'000), 0);
+    expect_refused({path("big.sac")}, "Truncated SAC File " + path("big.sac") +
+                                          ": expected 2400001652 bytes, found 2200000000. Exiting...", "big.sac.asc");
+    std::remove(path("big.sac").c_str());
     mkdir(path("dir.sac").c_str(), 0755);
     expect_refused({path("dir.sac")}, "Cannot Read SAC File " + path("dir.sac") + ": Is a directory", "dir.sac.asc");
 }

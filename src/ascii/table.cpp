@@ -44,10 +44,13 @@ char* write_line(char* out, double x, const char (&separator)[separatorLength], 
 
 std::uint64_t physical_memory_bytes()
 {
+#ifdef _SC_PHYS_PAGES
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) return UINT64_MAX;
-    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+    if (pages > 0 && pageSize > 0) return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+#endif
+    // Not known here: realloc alone decides.
+    return UINT64_MAX;
 }
 
 // Reads the whole first data block of an unevenly spaced file into a store
@@ -55,7 +58,9 @@ std::uint64_t physical_memory_bytes()
 // samples than the input holds never makes us allocate for them.
 LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
 {
-    if (count * wordBytes > physical_memory_bytes()) return LoopEnd::no_memory;
+    // In 64 bits: on a 32-bit host count * 4 could wrap.
+    if (std::uint64_t{count} * wordBytes > std::min<std::uint64_t>(physical_memory_bytes(), SIZE_MAX))
+        return LoopEnd::no_memory;
     std::size_t capacity = 0;
     std::size_t stored = 0;
     while (stored < count) {

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the release archives, sactab-VERSION-Linux-ARCH.tar.gz, for x86_64,
+# aarch64 and armhf (static programs, so each runs on any Linux of its
+# kind), into build/archives. Installs the cross compilers when missing and
+# this runs as root.
+#   packaging/release.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+for pair in "aarch64-linux-gnu-g++ g++-aarch64-linux-gnu" "arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf"; do
+  set -- $pair
+  command -v "$1" >/dev/null || { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$2" >/dev/null; }
+done
+mkdir -p build/archives
+for preset in release aarch64 armhf; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$(nproc)" --target sactab manual_page
+  (cd "build/$preset" && cpack -G TGZ -B "$PWD/../archives" >/dev/null)
+done
+rm -rf build/archives/_CPack_Packages
+ls -l build/archives/*.tar.gz
