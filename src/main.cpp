@@ -94,18 +94,39 @@ bool check_arguments(int argc, char* argv[], std::int32_t& byteOrderMode)
     return argc == 2 || parse_byte_order(argv[2], byteOrderMode);
 }
 
-// What to suggest when the header makes sense only in the other byte order.
-std::string byte_order_hint(std::uint64_t fileBytes, std::int32_t byteOrderMode)
+// The file fits its header only in the other byte order: say so first, with
+// the command that converts it.
+std::string wrong_byte_order(const char* path, std::int32_t byteOrderMode)
 {
-    if (!fits_other_byte_order(fileBytes)) return "";
-    if (endian_check() == 1) return "; the file looks little-endian, which this host does not read";
-    return "; it fits the other byte order: try byte order " + std::to_string(byteOrderMode == 1 ? 0 : 1);
+    const std::string start = "Wrong Byte Order in " + std::string(path) + ": ";
+    if (endian_check() == 1) return start + "the file looks little-endian, which this host does not read";
+    if (byteOrderMode == 1) return start + "it reads as a big-endian SAC file; run: sactab " + path + " 0";
+    return start + "it reads as a little-endian SAC file; run: sactab " + path + " 1";
 }
 
-void report_truncated(const char* path, std::uint64_t fileBytes, std::int32_t byteOrderMode)
+// Why a file cannot be converted, once its header was read in full or the
+// input ended; `fileBytes` is its size, or what a stream held.
+void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t fileBytes, std::int32_t byteOrderMode)
 {
-    fail("Truncated SAC File " + std::string(path) + ": expected " + std::to_string(declared_file_bytes()) +
-         " bytes, found " + std::to_string(fileBytes) + byte_order_hint(fileBytes, byteOrderMode));
+    const std::string file = path;
+    switch (check) {
+    case HeaderCheck::negative_count:
+        fail("Negative Sample Count " + std::to_string(SACNPTS) + " in " + file);
+        break;
+    case HeaderCheck::other_byte_order:
+        fail(wrong_byte_order(path, byteOrderMode));
+        break;
+    case HeaderCheck::text:
+        fail("Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does");
+        break;
+    case HeaderCheck::unknown_version:
+        fail("Not a Binary SAC File " + file + ": its header version (word 76) is " + std::to_string(header_version()) +
+             ", not 6 or 7, in either byte order");
+        break;
+    default:
+        fail("Truncated SAC File " + file + ": expected " + std::to_string(declared_file_bytes()) + " bytes, found " +
+             std::to_string(fileBytes));
+    }
 }
 
 void report_unwritable()
@@ -132,23 +153,15 @@ bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOr
 {
     const std::uint64_t fileBytes = known_size(input);
     const std::size_t got = read_header(input);
-    switch (check_header(got, fileBytes)) {
-    case HeaderCheck::usable:
-        return true;
-    case HeaderCheck::incomplete:
-        if (std::ferror(input) != 0) {
-            report_unreadable(path);
-        } else {
-            fail("Incomplete SAC Header in " + std::string(path) + ": expected " + std::to_string(headerBytes) +
-                 " bytes, found " + std::to_string(got));
-        }
-        return false;
-    case HeaderCheck::negative_count:
-        fail("Negative Sample Count " + std::to_string(SACNPTS) + " in " + path + byte_order_hint(fileBytes, byteOrderMode));
-        return false;
-    case HeaderCheck::too_short:
-        report_truncated(path, fileBytes, byteOrderMode);
-        return false;
+    const HeaderCheck check = check_header(got, fileBytes);
+    if (check == HeaderCheck::usable) return true;
+    if (check != HeaderCheck::incomplete) {
+        report_header_mismatch(check, path, fileBytes, byteOrderMode);
+    } else if (std::ferror(input) != 0) {
+        report_unreadable(path);
+    } else {
+        fail("Incomplete SAC Header in " + std::string(path) + ": expected " + std::to_string(headerBytes) +
+             " bytes, found " + std::to_string(got));
     }
     return false;
 }
@@ -162,7 +175,8 @@ void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32
     } else if (std::ferror(input) != 0) {
         report_unreadable(path);
     } else {
-        report_truncated(path, inputBytesRead, byteOrderMode);
+        // A stream's size is known only now.
+        report_header_mismatch(check_header(headerBytes, inputBytesRead), path, inputBytesRead, byteOrderMode);
     }
 }
 

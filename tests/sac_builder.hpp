@@ -21,8 +21,9 @@ inline void put_word(Bytes& file, std::size_t offset, std::uint32_t word, bool b
     }
 }
 
-// A header with DELTA, B and NPTS set and every other word holding `filler`
-// (SAC writes -12345.0 there), followed by `data` (one or two blocks).
+// A header with DELTA, B and NPTS set, the version word (76) 6 as SAC
+// writes it, and every other word holding `filler` (SAC writes -12345.0
+// there), followed by `data` (one or two blocks).
 inline Bytes make_sac(float delta, float begin, std::int32_t count, const std::vector<float>& data, bool bigEndian,
                       std::uint32_t filler = std::bit_cast<std::uint32_t>(-12345.0f))
 {
@@ -30,6 +31,7 @@ inline Bytes make_sac(float delta, float begin, std::int32_t count, const std::v
     for (std::size_t word = 0; word < 158; ++word) put_word(file, 4 * word, filler, bigEndian);
     put_word(file, 0, std::bit_cast<std::uint32_t>(delta), bigEndian);
     put_word(file, 20, std::bit_cast<std::uint32_t>(begin), bigEndian);
+    put_word(file, 304, 6, bigEndian);
     put_word(file, 316, std::bit_cast<std::uint32_t>(count), bigEndian);
     for (std::size_t i = 0; i < data.size(); ++i) put_word(file, 632 + 4 * i, std::bit_cast<std::uint32_t>(data[i]), bigEndian);
     return file;

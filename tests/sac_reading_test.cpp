@@ -90,7 +90,8 @@ TEST(Header, RecognisesAFileReadInTheWrongByteOrder)
 {
     const auto file = sactest::make_sac(0.5f, 0, 100, std::vector<float>(100), true);
     read_header_of(file, 1);
-    EXPECT_GT(declared_file_bytes(), file.size());
-    EXPECT_TRUE(fits_other_byte_order(file.size()));
-    EXPECT_FALSE(fits_other_byte_order(file.size() - 1));
+    EXPECT_EQ(check_header(headerBytes, file.size()), HeaderCheck::other_byte_order);
+    read_header_of(file, 0);
+    EXPECT_EQ(check_header(headerBytes, file.size()), HeaderCheck::usable);
+    EXPECT_EQ(check_header(headerBytes, file.size() - 1), HeaderCheck::too_short);
 }

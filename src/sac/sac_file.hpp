@@ -5,6 +5,10 @@
 //   field    word  byte offset  type     kept in
 //   DELTA       0            0  float    DELTA    increment between samples
 //   B           5           20  float    B        first value of the time axis
+//   NVHDR      76          304  int32    -        header version: 6, or 7 with
+//                                                  a footer; it only chooses the
+//                                                  message for a file that does
+//                                                  not fit its header
 //   NPTS       79          316  int32    SACNPTS  number of samples
 //   (every other header word is read past, never looked at)
 //
@@ -30,6 +34,7 @@ constexpr std::size_t wordBytes = 4;
 constexpr std::size_t headerBytes = 632;
 constexpr std::size_t deltaOffset = 0;
 constexpr std::size_t beginOffset = 20;
+constexpr std::size_t versionOffset = 304;
 constexpr std::size_t sampleCountOffset = 316;
 
 // SAC's value for an undefined header field; in DELTA it marks uneven spacing.
@@ -58,23 +63,27 @@ std::size_t read_header(std::FILE* input);
 bool is_unevenly_spaced();
 
 enum class HeaderCheck {
-    usable,
-    incomplete,      // fewer than 632 bytes
-    negative_count,  // SACNPTS < 0
-    too_short,       // the file lacks some of the data words SACNPTS declares
+    usable,            // the file holds every data word SACNPTS declares
+    incomplete,        // fewer than 632 bytes
+    negative_count,    // SACNPTS < 0, with a known header version
+    too_short,         // the file lacks some of its data words, with a known header version
+    other_byte_order,  // the header makes sense only in the other byte order
+    text,              // no binary SAC file: the header is printable text
+    unknown_version,   // no binary SAC file: no known header version in either order
 };
 
-// Checks what read_header found against the size of the file (UINT64_MAX
-// when it is not known in advance, as for a pipe).
+// Judges what read_header found against the size of the file (UINT64_MAX
+// when it is not known in advance, as for a pipe). A file that fits its
+// header converts, whatever its version word; for one that does not, the
+// version word in both byte orders tells which message names the cause.
 HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes);
 
 // Size of a file holding exactly the header and the data SACNPTS declares
 // (SACNPTS must not be negative).
 std::uint64_t declared_file_bytes();
 
-// Whether the header, read in the other byte order, declares a sample count
-// that is not negative and whose data fit in `fileBytes`.
-bool fits_other_byte_order(std::uint64_t fileBytes);
+// The header's version word in the byte order read.
+std::int32_t header_version();
 
 // Reads up to `count` data words as floats; returns how many were read whole.
 std::size_t read_samples(std::FILE* input, float* samples, std::size_t count);
