@@ -187,6 +187,10 @@ int convert(const char* path, std::int32_t byteOrderMode)
         say("Empty SAC File Found. ");
         return EXIT_FAILURE;
     }
+    // A buffer of our own, one page: no allocation and no fstat for stdio to
+    // size one. Data blocks larger than it are read straight into place.
+    static char inputBuffer[4096];
+    std::setvbuf(input, inputBuffer, _IOFBF, sizeof inputBuffer);
     set_byte_swap(byteOrderMode);
     if (!read_checked_header(input, path, byteOrderMode)) return EXIT_FAILURE;
 

@@ -186,8 +186,9 @@ bool check_earlier_table()
 bool keep_earlier_attributes(int fd)
 {
     if (!replacingTable) return true;
-    const uid_t owner = geteuid() == 0 ? earlierTable.st_uid : static_cast<uid_t>(-1);
-    if (fchown(fd, owner, earlierTable.st_gid) != 0) {
+    // Only root may give the file another owner; others may still keep the group.
+    if (fchown(fd, earlierTable.st_uid, earlierTable.st_gid) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), earlierTable.st_gid) != 0) {
         // Left with the user's own group; the mode below still applies.
     }
     return fchmod(fd, earlierTable.st_mode & 0777) == 0;

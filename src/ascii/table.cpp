@@ -12,13 +12,18 @@
 
 namespace sactab {
 
-std::string ascFileName;
+// Constant-initialised: nothing runs or touches memory for it at start-up.
+constinit std::string ascFileName;
 
 namespace {
 
 // Samples are read and lines written a block at a time; a block of text
-// (about 1 MiB) is one write.
+// (up to 1 MiB) is one write. A short recording goes through small blocks
+// instead, so that it touches few pages of the buffers: on some virtual
+// machines a first touch of a page costs more than a thousand lines.
 constexpr std::size_t blockSamples = 16384;
+constexpr std::size_t shortBlockSamples = 512;
+constexpr std::size_t shortRecordingSamples = 16 * shortBlockSamples;
 constexpr std::size_t maxLineChars = maxExponentChars + 2 + maxFixedChars + 1;
 
 float sampleBlock[blockSamples];
@@ -84,7 +89,8 @@ template <typename MakeLine>
 LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line)
 {
     for (std::size_t done = 0; done < count;) {
-        const std::size_t want = std::min(blockSamples, count - done);
+        const std::size_t block = done < shortRecordingSamples ? shortBlockSamples : blockSamples;
+        const std::size_t want = std::min(block, count - done);
         const std::size_t got = read_samples(input, sampleBlock, want);
         char* end = textBlock;
         for (std::size_t i = 0; i < got; ++i) end = make_line(end, done + i, sampleBlock[i]);
