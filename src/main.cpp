@@ -131,7 +131,7 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
 
 void report_unwritable()
 {
-    fail("Cannot Write Output File " + ascFileName + ": " + std::strerror(errno));
+    fail("Cannot Write Output File " + std::string(ascFileName) + ": " + std::strerror(errno));
 }
 
 void report_unreadable(const char* path)
@@ -194,10 +194,9 @@ int convert(const char* path, std::int32_t byteOrderMode)
     set_byte_swap(byteOrderMode);
     if (!read_checked_header(input, path, byteOrderMode)) return EXIT_FAILURE;
 
-    make_output_name(path);
-    std::FILE* output = open_output();
+    std::FILE* output = make_output_name(path) ? open_output() : nullptr;
     if (output == nullptr) {
-        fail("Cannot Create Output File " + ascFileName + ": " + std::strerror(errno));
+        fail("Cannot Create Output File " + std::string(path) + ".asc: " + std::strerror(errno));
         return EXIT_FAILURE;
     }
     const LoopEnd end = is_unevenly_spaced() ? write_unevenly_spaced(input, output) : write_evenly_spaced(input, output);

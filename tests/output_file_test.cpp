@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         folder = make_temporary_folder();
-        sactab::ascFileName = folder + "/x.asc";
+        sactab::make_output_name((folder + "/x").c_str());
         write_file(sactab::ascFileName, std::string("earlier\n"));
     }
     void TearDown() override { remove_tree(folder); }
@@ -48,7 +48,7 @@ protected:
         const mode_t mask = umask(0);
         umask(mask);
         struct stat status {};
-        stat(sactab::ascFileName.c_str(), &status);
+        stat(sactab::ascFileName, &status);
         EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
     }
 
@@ -103,8 +103,8 @@ TEST_F(OutputFile, NamedFallbackKeepsSignalsTheCallerIgnores)
 
 TEST_F(OutputFile, AFolderInTheWayIsFoundBeforeWriting)
 {
-    sactab::ascFileName = folder + "/taken.asc";
-    mkdir(sactab::ascFileName.c_str(), 0755);
+    sactab::make_output_name((folder + "/taken").c_str());
+    mkdir(sactab::ascFileName, 0755);
     errno = 0;
     EXPECT_EQ(sactab::open_output(), nullptr);
     EXPECT_EQ(errno, EISDIR);

@@ -103,9 +103,10 @@ TEST(Table, ShortInputStopsEitherLoop)
 
 TEST(Table, OutputNameIsTheInputPathWithAscAppended)
 {
-    make_output_name("data/x.sac");
-    EXPECT_EQ(ascFileName, "data/x.sac.asc");
+    ASSERT_TRUE(make_output_name("data/x.sac"));
+    EXPECT_STREQ(ascFileName, "data/x.sac.asc");
     const std::string longPath(300, 'p');
-    make_output_name(longPath.c_str());
+    ASSERT_TRUE(make_output_name(longPath.c_str()));
     EXPECT_EQ(ascFileName, longPath + ".asc");
+    EXPECT_FALSE(make_output_name(std::string(outputNameBytes - 4, 'p').c_str()));
 }

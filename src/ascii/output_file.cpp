@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <string>
 
 #include "ascii/table.hpp"
@@ -36,10 +37,10 @@ struct stat earlierTable {};
 
 std::string output_folder()
 {
-    const std::string::size_type slash = ascFileName.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return ascFileName.substr(0, slash);
+    const char* slash = std::strrchr(ascFileName, '/');
+    if (slash == nullptr) return ".";
+    if (slash == ascFileName) return "/";
+    return std::string(ascFileName, static_cast<std::size_t>(slash - ascFileName));
 }
 
 bool set_temporary_name(const std::string& name)
@@ -167,7 +168,7 @@ bool check_earlier_table()
 {
     replacingTable = false;
     struct stat existing {};
-    if (lstat(ascFileName.c_str(), &existing) != 0) return true;
+    if (lstat(ascFileName, &existing) != 0) return true;
     if (S_ISDIR(existing.st_mode)) {
         errno = EISDIR;
         return false;
@@ -175,7 +176,7 @@ bool check_earlier_table()
     // A symbolic link is replaced by the table, never written through: it
     // may point at the input.
     if (!S_ISREG(existing.st_mode)) return true;
-    if (faccessat(AT_FDCWD, ascFileName.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    if (faccessat(AT_FDCWD, ascFileName, W_OK, AT_EACCESS) != 0) return false;
     replacingTable = true;
     earlierTable = existing;
     return true;
@@ -241,7 +242,7 @@ bool commit_output(std::FILE* output)
         placed = false;
         error = errno;
     }
-    if (placed && rename(namedTemporary, ascFileName.c_str()) != 0) {
+    if (placed && rename(namedTemporary, ascFileName) != 0) {
         placed = false;
         error = errno;
     }

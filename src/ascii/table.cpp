@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,8 +13,7 @@
 
 namespace sactab {
 
-// Constant-initialised: nothing runs or touches memory for it at start-up.
-constinit std::string ascFileName;
+char ascFileName[outputNameBytes];
 
 namespace {
 
@@ -103,10 +103,16 @@ LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, Make
 
 } // namespace
 
-void make_output_name(const char* inputPath)
+bool make_output_name(const char* inputPath)
 {
-    ascFileName = inputPath;
-    ascFileName += ".asc";
+    const std::size_t length = std::strlen(inputPath);
+    if (length + sizeof ".asc" > outputNameBytes) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::memcpy(ascFileName, inputPath, length);
+    std::memcpy(ascFileName + length, ".asc", sizeof ".asc");
+    return true;
 }
 
 LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)

@@ -4,15 +4,20 @@
 //   unevenly spaced:  "%e,\t%f\n"  the file's own x value, sample
 #pragma once
 
+#include <climits>
+#include <cstddef>
 #include <cstdio>
-#include <string>
 
 namespace sactab {
 
-// The output path: the input path as given, with ".asc" appended.
-extern std::string ascFileName;
+// The output path: the input path as given, with ".asc" appended. A plain
+// buffer, so that nothing runs for it at start-up; it holds any path the
+// system can open (PATH_MAX), plus ".asc".
+constexpr std::size_t outputNameBytes = PATH_MAX + 5;
+extern char ascFileName[outputNameBytes];
 
-void make_output_name(const char* inputPath);
+// false, with errno ENAMETOOLONG, when the name does not fit.
+bool make_output_name(const char* inputPath);
 
 enum class LoopEnd {
     complete,      // every line written
