@@ -16,3 +16,20 @@ seconds() { # command... -> wall seconds of one run
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Runs each command (a string, for eval) RUNS times, interleaved so that
+# they share the machine's moods alike; prints their medians on one line.
+interleaved_medians() { # runs command...
+  local runs=$1 folder i command
+  shift
+  folder=$(mktemp -d)
+  for _ in $(seq "$runs"); do
+    i=0
+    for command in "$@"; do
+      seconds eval "$command" >> "$folder/$i"
+      i=$((i + 1))
+    done
+  done
+  for i in $(seq 0 $(($# - 1))); do median < "$folder/$i"; done | paste -sd ' '
+  rm -rf "$folder"
+}

@@ -29,15 +29,8 @@ batch() { # program -> converts every file, one process each
 "$bin/src/sactab" "$data/event1.sac"
 cmp -s "$data/event1.sac.asc" "$data/plain.asc" || { echo "tables differ" >&2; exit 1; }
 
-plain=() fast=() nothing=()
-for _ in $(seq "$runs"); do
-  plain+=("$(seconds batch "$bin/bench/straightforward")")
-  fast+=("$(seconds batch "$bin/src/sactab")")
-  nothing+=("$(seconds batch "$bin/bench/do_nothing")")
-done
-p=$(printf '%s\n' "${plain[@]}" | median)
-f=$(printf '%s\n' "${fast[@]}" | median)
-n=$(printf '%s\n' "${nothing[@]}" | median)
+read -r p f n < <(interleaved_medians "$runs" "batch $bin/bench/straightforward" "batch $bin/src/sactab" \
+  "batch $bin/bench/do_nothing")
 echo "batch of $files files of $samples samples, xargs -P$(nproc) -n1; medians of $runs runs"
 echo "  straightforward $p s, sactab $f s, static do-nothing $n s"
 awk -v p="$p" -v f="$f" -v n="$n" 'BEGIN { printf "  sactab takes %.2fx the straightforward time and %.2fx the do-nothing time\n", f / p, f / n }'

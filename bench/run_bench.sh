@@ -22,21 +22,15 @@ uneven=$data/uneven-1M.sac
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 measure() { # label file -> prints the figures for one input
-  local label=$1 file=$2 plain=() fast=() write=()
+  local label=$1 file=$2
   "$bin/bench/straightforward" "$file" && mv "$file.asc" "$file.plain.asc"
   "$bin/src/sactab" "$file"
   cmp -s "$file.asc" "$file.plain.asc" || { echo "$label: tables differ" >&2; exit 1; }
   local bytes
   bytes=$(stat -c %s "$file.asc")
-  for _ in $(seq "$runs"); do
-    plain+=("$(seconds "$bin/bench/straightforward" "$file")")
-    fast+=("$(seconds "$bin/src/sactab" "$file")")
-    write+=("$(seconds dd if=/dev/zero of="$data/zeros" bs=1M count="$bytes" iflag=count_bytes status=none)")
-  done
   local p f w
-  p=$(printf '%s\n' "${plain[@]}" | median)
-  f=$(printf '%s\n' "${fast[@]}" | median)
-  w=$(printf '%s\n' "${write[@]}" | median)
+  read -r p f w < <(interleaved_medians "$runs" "$bin/bench/straightforward $file" "$bin/src/sactab $file" \
+    "dd if=/dev/zero of=$data/zeros bs=1M count=$bytes iflag=count_bytes status=none")
   echo "$label: $bytes bytes of table; medians of $runs runs"
   echo "  straightforward $p s, sactab $f s, writing the bytes $w s"
   awk -v p="$p" -v f="$f" -v w="$w" 'BEGIN { printf "  sactab is %.1fx faster than straightforward, %.2fx the write time\n", p / f, f / w }'
