@@ -173,6 +173,8 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
         {{}, "Incomplete SAC Header in " + file + ": expected 632 bytes, found 0"},
         {Bytes(good.begin(), good.begin() + 631), "Incomplete SAC Header in " + file + ": expected 632 bytes, found 631"},
         {cut(good, 1), "Truncated SAC File " + file + ": expected 1032 bytes, found 1031"},
+        {cut(good, 3), "Truncated SAC File " + file + ": expected 1032 bytes, found 1029"},
+        {cut(good, 4), "Truncated SAC File " + file + ": expected 1032 bytes, found 1028"},
         {cut(good, 399), "Truncated SAC File " + file + ": expected 1032 bytes, found 633"},
         {default_order_sac(-12345.0f, 0, 100, data), "Truncated SAC File " + file + ": expected 1432 bytes, found 1032"},
         {default_order_sac(0.01f, 0, -5, data), "Negative Sample Count -5 in " + file},

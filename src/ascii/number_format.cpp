@@ -73,24 +73,15 @@ char* write_short_unsigned(char* out, std::uint32_t value)
     return out + 8 - leadingZeros;
 }
 
-// Digits are written from the right, two at a time, straight into place.
+// Any 64-bit value, eight digits at a time from the right (at most three
+// rounds); stores eight bytes at a time.
 char* write_unsigned(char* out, std::uint64_t value)
 {
-    if (value < 100'000'000) return write_short_unsigned(out, static_cast<std::uint32_t>(value));
-    char digits[20];
-    char* first = digits + sizeof digits;
-    while (value >= 100) {
-        first -= 2;
-        write_two_digits(first, static_cast<std::uint32_t>(value % 100));
-        value /= 100;
-    }
-    if (value >= 10)
-        write_two_digits(first -= 2, static_cast<std::uint32_t>(value));
-    else
-        *--first = static_cast<char>('0' + value);
-    const auto length = static_cast<std::size_t>(digits + sizeof digits - first);
-    std::memcpy(out, first, length);
-    return out + length;
+    constexpr std::uint32_t eightDigits = 100'000'000;
+    if (value < eightDigits) return write_short_unsigned(out, static_cast<std::uint32_t>(value));
+    out = write_unsigned(out, value / eightDigits);
+    store_bytes(out, eight_digits(static_cast<std::uint32_t>(value % eightDigits)) | asciiZeros);
+    return out + 8;
 }
 
 // "." and six digits of value < 10^6.

@@ -125,13 +125,14 @@ int open_nameless_temporary()
 bool name_nameless_temporary(int fd)
 {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    const std::string prefix = output_folder() + "/.sactab-" + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = output_folder() + "/.sactab-" + std::to_string(getpid()) + "-" +
-                                 std::to_string(attempt) + ".tmp";
-        if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            (errno != EEXIST && linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0))
+        const std::string name = prefix + std::to_string(attempt) + ".tmp";
+        if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return set_temporary_name(name);
+        if (errno == EEXIST) continue;
         // Without /proc, only a privileged process may link a descriptor.
+        if (linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return set_temporary_name(name);
         if (errno != EEXIST) return false;
     }
     return false;

@@ -17,6 +17,12 @@ std::uint64_t data_bytes(std::int32_t sampleCount, float delta)
     return headerBytes + blocks * wordBytes * static_cast<std::uint64_t>(sampleCount);
 }
 
+// Whether a file of `fileBytes` holds the data that `count` and `delta` declare.
+bool data_fit(std::int32_t count, float delta, std::uint64_t fileBytes)
+{
+    return count >= 0 && data_bytes(count, delta) <= fileBytes;
+}
+
 bool is_known_version(std::int32_t version)
 {
     return version == 6 || version == 7;
@@ -36,7 +42,7 @@ bool makes_sense_in_other_order(std::uint64_t fileBytes)
     const auto version = std::bit_cast<std::int32_t>(reversed(read_word(header + versionOffset)));
     const auto delta = std::bit_cast<float>(reversed(read_word(header + deltaOffset)));
     const auto count = std::bit_cast<std::int32_t>(reversed(read_word(header + sampleCountOffset)));
-    return is_known_version(version) || (count >= 0 && data_bytes(count, delta) <= fileBytes);
+    return is_known_version(version) || data_fit(count, delta, fileBytes);
 }
 
 // Printable ASCII and line breaks only: SAC's alphanumeric format, a table,
@@ -80,7 +86,7 @@ HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes)
 {
     if (headerBytesRead < headerBytes)
         return headerBytesRead > 0 && is_text(header, headerBytesRead) ? HeaderCheck::text : HeaderCheck::incomplete;
-    if (SACNPTS >= 0 && declared_file_bytes() <= fileBytes) return HeaderCheck::usable;
+    if (data_fit(SACNPTS, DELTA, fileBytes)) return HeaderCheck::usable;
     if (is_known_version(header_version())) return SACNPTS < 0 ? HeaderCheck::negative_count : HeaderCheck::too_short;
     if (makes_sense_in_other_order(fileBytes)) return HeaderCheck::other_byte_order;
     return is_text(header, headerBytes) ? HeaderCheck::text : HeaderCheck::unknown_version;
