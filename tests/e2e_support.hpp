@@ -6,10 +6,13 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,23 +31,42 @@ inline bool host_is_big_endian()
     return env_or("SACTAB_BIG_ENDIAN_HOST", "0") == "1";
 }
 
-// Starts the program; its standard output is read from `output`. A `user`
-// other than -1 runs it under that user and group id (the caller is root).
-inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output, const std::string& workingFolder = "",
-                          int user = -1)
+// Where and as whom the program runs.
+struct RunAs {
+    std::string workingFolder; // empty: the test's own
+    int user = -1;             // another user and group id (the caller is root)
+    std::string program;       // empty: SACTAB_BINARY, or the build's own
+    std::string rootFolder;    // run in it as / (the caller is root, the program static)
+    rlim_t fileSizeLimit = RLIM_INFINITY; // beyond it, writes fail with EFBIG
+};
+
+inline std::string program_under_test()
+{
+    return env_or("SACTAB_BINARY", SACTAB_DEFAULT_BINARY);
+}
+
+// Starts the program; its standard output is read from `output`. A child
+// that cannot be set up as asked exits with 126.
+inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output, const RunAs& as = {})
 {
     std::vector<std::string> command;
     const std::string emulator = env_or("SACTAB_EMULATOR", "");
     if (!emulator.empty()) command.push_back(emulator);
-    command.push_back(env_or("SACTAB_BINARY", SACTAB_DEFAULT_BINARY));
+    command.push_back(as.program.empty() ? program_under_test() : as.program);
     command.insert(command.end(), arguments.begin(), arguments.end());
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return -1;
     const pid_t child = fork();
     if (child == 0) {
-        if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0) _exit(126);
-        if (user != -1 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(user)) != 0 ||
-                           setuid(static_cast<uid_t>(user)) != 0))
+        // A test that ignores SIGPIPE for itself must not hand that on.
+        signal(SIGPIPE, SIG_DFL);
+        const rlimit fileSize{as.fileSizeLimit, as.fileSizeLimit};
+        if (as.fileSizeLimit != RLIM_INFINITY && (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &fileSize) != 0))
+            _exit(126);
+        if (!as.rootFolder.empty() && (chroot(as.rootFolder.c_str()) != 0 || chdir("/") != 0)) _exit(126);
+        if (!as.workingFolder.empty() && chdir(as.workingFolder.c_str()) != 0) _exit(126);
+        if (as.user != -1 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(as.user)) != 0 ||
+                              setuid(static_cast<uid_t>(as.user)) != 0))
             _exit(126);
         dup2(pipeEnds[1], STDOUT_FILENO);
         close(pipeEnds[0]);
@@ -72,12 +94,23 @@ inline RunResult finish_sactab(pid_t child, int output)
     return run;
 }
 
-inline RunResult run_sactab(const std::vector<std::string>& arguments, const std::string& workingFolder = "",
-                            int user = -1)
+inline RunResult run_sactab(const std::vector<std::string>& arguments, const RunAs& as = {})
 {
     int output = -1;
-    const pid_t child = start_sactab(arguments, output, workingFolder, user);
+    const pid_t child = start_sactab(arguments, output, as);
     return finish_sactab(child, output);
+}
+
+// A copy of the program in `folder`, for a run where the build's own folder
+// cannot be reached (another user, a folder run as /). A user who cannot
+// reach `folder` either gets exit status 127.
+inline std::string copy_program(const std::string& folder)
+{
+    const std::string copy = folder + "/sactab";
+    std::error_code error;
+    std::filesystem::copy_file(program_under_test(), copy, std::filesystem::copy_options::overwrite_existing, error);
+    chmod(copy.c_str(), 0755);
+    return error ? "" : copy;
 }
 
 } // namespace sactest

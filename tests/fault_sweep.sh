@@ -3,11 +3,13 @@
 # occurrences in a run (strace -e inject), and checks what must hold then:
 # the run exits 0 with the exact table, or exits 1 with one line, leaving the
 # earlier table (or its absence) byte for byte, the input unchanged and no
-# other file in the folder.
-#   tests/fault_sweep.sh SACTAB [FOLDER]
+# other file in the folder. Its files live in a new folder under PARENT (by
+# default TMPDIR), removed again whatever happens.
+#   tests/fault_sweep.sh SACTAB [PARENT]
 set -uo pipefail
-sactab=$1
-top=${2:-$(mktemp -d)}
+sactab=$(realpath "$1")
+top=$(mktemp -d "${2:-${TMPDIR:-/tmp}}/fault-sweep.XXXXXX") || exit 1
+trap 'rm -rf "$top"' EXIT
 calls="openat write fchmod fchown linkat rename close unlink"
 failures=0
 runs=0
@@ -34,7 +36,7 @@ write_input() {
 }
 
 fail() {
-  echo "FAIL [$scenario] $call:$error:when=$n: $*"
+  echo "FAIL [$scenario] $call:$error:when=$((offset + n)): $*"
   failures=$((failures + 1))
 }
 
@@ -53,7 +55,7 @@ check_run() { # status said -> checks the folder against the clean state
       fail "a table was left after a failure"
     fi
     case $call in
-      close | rename) [[ $said == "Cannot Write Output File $input.asc: "* ]] || fail "message: $said" ;;
+      close | rename) [[ $said == "Cannot Write Output File $as_run.asc: "* ]] || fail "message: $said" ;;
     esac
   else
     fail "exit status $status: $said"
@@ -65,28 +67,37 @@ must_succeed() { # a refused fchown, or a file system without nameless files
   [ "$call" = fchown ] || { [ "$call" = openat ] && [ "$error" = EOPNOTSUPP ] && [ "$n" = "$nameless_open" ]; }
 }
 
-sweep() { # scenario folder input earlier(yes/no)
-  scenario=$1 folder=$2 input=$3 earlier=$4
+# The calls of the program itself: those after the last execve, for a
+# program started through another (chroot). Prints the number made before
+# it, the number it makes, and which of them asks for a nameless file.
+count_calls() { # trace call
+  awk -v call="$2" '
+    $2 ~ "^execve\\(" { before += after; after = 0; nameless = ""; next }
+    $2 ~ "^" call "\\(" { after++; if (/O_TMPFILE/) nameless = after }
+    END { print before + 0, after + 0, (nameless == "" ? "none" : nameless) }' "$1"
+}
+
+sweep() { # scenario folder input earlier(yes/no) input-as-the-program-sees-it command...
+  scenario=$1 folder=$2 input=$3 earlier=$4 as_run=$5
+  shift 5
+  local run=("$@") first_run=$runs
   write_input "$input"
   cp "$input" "$keep/input"
   rm -f "$input.asc"
-  "$sactab" "$input" || { echo "clean run failed"; exit 1; }
+  "${run[@]}" "$as_run" || { echo "clean run failed: $scenario"; failures=$((failures + 1)); return; }
   cp "$input.asc" "$keep/reference"
   printf 'an earlier table\n' > "$keep/earlier"
-  local clean_trace=$keep/trace
+  local clean_trace=$keep/trace count
   for call in $calls; do
     setup
-    strace -f -qq -o "$clean_trace" -e trace="$call" "$sactab" "$input" >/dev/null
-    local count
-    count=$(grep -cE "(^|[ ])$call\(" "$clean_trace")
-    # Which openat asks for a nameless file, where the build uses them.
-    [ "$call" != openat ] || nameless_open=$(grep -E "(^|[ ])openat\(" "$clean_trace" | grep -n O_TMPFILE | cut -d: -f1)
+    strace -f -qq -o "$clean_trace" -e trace="$call,execve" "${run[@]}" "$as_run" >/dev/null
+    read -r offset count nameless_open < <(count_calls "$clean_trace" "$call")
     rm -f "$clean_trace"
     for error in $(errors_for "$call"); do
       for n in $(seq "$count"); do
         setup
         local said status
-        said=$(strace -f -qq -o /dev/null -e trace="$call" -e inject="$call:error=$error:when=$n" "$sactab" "$input")
+        said=$(strace -f -qq -o /dev/null -e trace="$call" -e inject="$call:error=$error:when=$((offset + n))" "${run[@]}" "$as_run")
         status=$?
         runs=$((runs + 1))
         check_run "$status" "$said"
@@ -95,6 +106,7 @@ sweep() { # scenario folder input earlier(yes/no)
     done
   done
   rm -f "$input" "$input.asc"
+  echo "$scenario: $((runs - first_run)) injected runs"
 }
 
 entries() { # the folder's entries but the table, which is checked on its own
@@ -111,14 +123,17 @@ setup() { # the earlier table, if any, in place again; what the folder must hold
 }
 
 keep=$top/keep # the clean copies, outside the folders swept
-mkdir -p "$top/replace" "$top/new" "$keep"
-sweep "replacing a table" "$top/replace" "$top/replace/x.sac" yes
-sweep "a new table" "$top/new" "$top/new/x.sac" no
-# A file in / has its table in /, not in an empty folder name.
-if [ -w / ]; then
-  sweep "an input in /" / "/.sactab-sweep-$$.sac" yes
+mkdir -p "$top/replace" "$top/new" "$top/root" "$keep"
+sweep "replacing a table" "$top/replace" "$top/replace/x.sac" yes "$top/replace/x.sac" "$sactab"
+sweep "a new table" "$top/new" "$top/new/x.sac" no "$top/new/x.sac" "$sactab"
+# A file in / has its table in /, not in an empty folder name: a folder of
+# our own made / by chroot, for a static program run as root.
+cp "$sactab" "$top/root/sactab"
+if [ "$(id -u)" -eq 0 ] && chroot "$top/root" /sactab --version >/dev/null 2>&1; then
+  sweep "an input in /" "$top/root" "$top/root/x.sac" yes /x.sac chroot "$top/root" /sactab
+else
+  echo "skipped: an input in / (needs root and a static program)"
 fi
-rm -rf "$top"
 echo "$runs injected runs, $failures failed"
 echo "$((runs - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -55,16 +56,17 @@ inline std::set<std::string> folder_entries(const std::string& folder)
     return names;
 }
 
+// A new folder under TMPDIR; empty when none can be made.
 inline std::string make_temporary_folder()
 {
     std::string pattern = env_or("TMPDIR", "/tmp") + "/sactab-test-XXXXXX";
-    return mkdtemp(pattern.data());
+    return mkdtemp(pattern.data()) != nullptr ? pattern : "";
 }
 
 inline void remove_tree(const std::string& folder)
 {
-    const std::string command = "rm -rf '" + folder + "'";
-    if (std::system(command.c_str()) != 0) return;
+    std::error_code ignored;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
 }
 
 } // namespace sactest

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds sactab and runs every test:
+# Builds sactab and runs every test, in stages:
 #   1. the optimised build's unit and end-to-end tests, with g++ and clang,
 #      and a check that the release program is static;
 #   2. a short libFuzzer run (FUZZ_SECONDS, default 60);
@@ -8,12 +8,15 @@
 #   4. the end-to-end tests and the output fault sweep against the portable
 #      output path (posix preset);
 #   5. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
-# It installs what it needs from Debian's packages (GoogleTest, clang,
-# strace, the cross compilers, qemu-user) when missing and this runs as root.
-set -euo pipefail
+# A failing stage is reported and the next one runs; the script exits
+# non-zero at the end if any stage failed, naming them. It installs what it
+# needs from Debian's packages (GoogleTest, clang, strace, the cross
+# compilers, qemu-user) when missing and this runs as root.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 fuzz_seconds=${FUZZ_SECONDS:-60}
+failed_stages=()
 
 have_or_install() { # file-or-command package...
   local wanted=$1
@@ -26,6 +29,20 @@ have_or_install() { # file-or-command package...
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
 
+# Runs one stage with errexit in force inside it; a failure is noted and the
+# run goes on.
+stage() { # name command...
+  local name=$1
+  shift
+  echo "== $name =="
+  ( set -e; "$@" )
+  local status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "FAILED: $name (exit status $status)" >&2
+    failed_stages+=("$name")
+  fi
+}
+
 e2e_against() { # preset emulator... -> the end-to-end tests against that build
   local preset=$1
   shift
@@ -33,59 +50,78 @@ e2e_against() { # preset emulator... -> the end-to-end tests against that build
     build/release/tests/e2e_tests --gtest_brief=1
 }
 
-have_or_install /usr/include/gtest/gtest.h libgtest-dev
-have_or_install strace strace
+build_and_test() { # preset
+  cmake --preset "$1"
+  cmake --build --preset "$1" -j "$jobs"
+  ctest --preset "$1" -j "$jobs"
+}
 
-echo "== release build and tests =="
-cmake --preset release
-cmake --build --preset release -j "$jobs"
-ctest --preset release -j "$jobs"
-# Batches of short files depend on a quick start: no dynamic loader.
-if readelf -lW build/release/src/sactab | grep -q INTERP; then
-  echo "the release sactab is dynamically linked" >&2
+release_tests() {
+  have_or_install /usr/include/gtest/gtest.h libgtest-dev
+  have_or_install strace strace
+  build_and_test release
+  # Batches of short files depend on a quick start: no dynamic loader.
+  if readelf -lW build/release/src/sactab | grep -q INTERP; then
+    echo "the release sactab is dynamically linked" >&2
+    return 1
+  fi
+}
+
+# libFuzzer comes with clang's runtime, in the package of clang's own version.
+install_clang() {
+  have_or_install clang++ clang
+  have_or_install "$(clang++ -print-file-name="libclang_rt.fuzzer-$(uname -m).a")" \
+    "libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev"
+}
+
+clang_tests() {
+  install_clang
+  build_and_test clang
+}
+
+fuzz() {
+  install_clang
+  cmake --preset fuzz
+  cmake --build --preset fuzz -j "$jobs"
+  local corpus=build/fuzz/corpus
+  mkdir -p "$corpus"
+  build/fuzz/tests/make_fuzz_seeds "$corpus"
+  if ! build/fuzz/tests/fuzz_sactab -max_total_time="$fuzz_seconds" -max_len=8192 -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/ "$corpus" > build/fuzz/fuzz.log 2>&1; then
+    tail -n 60 build/fuzz/fuzz.log
+    echo "the fuzzer found a fault; its input is saved under build/fuzz/" >&2
+    return 1
+  fi
+  grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' build/fuzz/fuzz.log
+}
+
+cross_tests() { # preset compiler package emulator big-endian(0/1)
+  have_or_install qemu-s390x qemu-user
+  have_or_install "$2" "$3"
+  cmake --preset "$1"
+  cmake --build --preset "$1" -j "$jobs" --target sactab
+  e2e_against "$1" "$4" "$5"
+}
+
+posix_tests() {
+  cmake --preset posix
+  cmake --build --preset posix -j "$jobs" --target sactab
+  e2e_against posix
+  tests/fault_sweep.sh build/posix/src/sactab
+}
+
+stage "release build and tests" release_tests
+stage "the same tests built with clang" clang_tests
+stage "fuzzing for ${fuzz_seconds} s" fuzz
+stage "end-to-end tests on s390x under qemu" cross_tests s390x s390x-linux-gnu-g++ g++-s390x-linux-gnu qemu-s390x 1
+stage "end-to-end tests on aarch64 under qemu" cross_tests aarch64 aarch64-linux-gnu-g++ g++-aarch64-linux-gnu qemu-aarch64 0
+stage "end-to-end tests on armhf under qemu" cross_tests armhf arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf qemu-arm 0
+stage "end-to-end tests and fault sweep on the portable output path" posix_tests
+stage "the same tests under ASan + UBSan" build_and_test asan
+
+if [ ${#failed_stages[@]} -gt 0 ]; then
+  printf 'FAILED stages:\n' >&2
+  printf '  %s\n' "${failed_stages[@]}" >&2
   exit 1
 fi
-
-have_or_install clang++ clang libclang-rt-14-dev
-
-echo "== the same tests built with clang =="
-cmake --preset clang
-cmake --build --preset clang -j "$jobs"
-ctest --preset clang -j "$jobs"
-
-echo "== fuzzing for ${fuzz_seconds} s =="
-cmake --preset fuzz
-cmake --build --preset fuzz -j "$jobs"
-corpus=build/fuzz/corpus
-mkdir -p "$corpus"
-build/fuzz/tests/make_fuzz_seeds "$corpus"
-if ! build/fuzz/tests/fuzz_sactab -max_total_time="$fuzz_seconds" -max_len=8192 -print_final_stats=1 \
-  -artifact_prefix=build/fuzz/ "$corpus" > build/fuzz/fuzz.log 2>&1; then
-  tail -n 60 build/fuzz/fuzz.log
-  echo "the fuzzer found a fault; its input is saved under build/fuzz/" >&2
-  exit 1
-fi
-grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' build/fuzz/fuzz.log
-
-have_or_install qemu-s390x qemu-user
-for target in "s390x s390x-linux-gnu-g++ g++-s390x-linux-gnu qemu-s390x 1" \
-              "aarch64 aarch64-linux-gnu-g++ g++-aarch64-linux-gnu qemu-aarch64 0" \
-              "armhf arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf qemu-arm 0"; do
-  read -r preset compiler package emulator bigEndian <<< "$target"
-  echo "== end-to-end tests on $preset under $emulator =="
-  have_or_install "$compiler" "$package"
-  cmake --preset "$preset"
-  cmake --build --preset "$preset" -j "$jobs" --target sactab
-  e2e_against "$preset" "$emulator" "$bigEndian"
-done
-
-echo "== end-to-end tests and fault sweep on the portable output path =="
-cmake --preset posix
-cmake --build --preset posix -j "$jobs" --target sactab
-e2e_against posix
-tests/fault_sweep.sh build/posix/src/sactab | tail -n 3
-
-echo "== the same tests under ASan + UBSan =="
-cmake --preset asan
-cmake --build --preset asan -j "$jobs"
-ctest --preset asan -j "$jobs"
+echo "all stages passed"

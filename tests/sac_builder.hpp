@@ -2,6 +2,7 @@
 // bundled examples, and the table printf itself would make of them.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -63,6 +64,22 @@ inline std::string reference_table(float delta, float begin, const std::vector<f
         time += static_cast<double>(delta);
     }
     return table;
+}
+
+// The first line where a table differs from the expected one, so that a
+// failure prints two lines, not two whole tables; empty when they agree.
+inline std::string first_difference(const std::string& table, const std::string& expected)
+{
+    std::size_t start = 0;
+    for (int line = 1; start < std::max(table.size(), expected.size()); ++line) {
+        const std::size_t end = expected.find('\n', start);
+        const std::size_t length = end == std::string::npos ? std::string::npos : end - start + 1;
+        if (table.compare(start, length, expected, start, length) != 0)
+            return "line " + std::to_string(line) + ": " + table.substr(start, std::min<std::size_t>(length, 200)) +
+                   " instead of " + expected.substr(start, std::min<std::size_t>(length, 200));
+        start += length;
+    }
+    return "";
 }
 
 inline std::vector<float> random_floats(std::mt19937_64& random, std::size_t count)

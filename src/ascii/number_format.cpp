@@ -119,8 +119,8 @@ double power_of_ten(int exponent)
     return powersOfTen[exponent - smallestPower];
 }
 
-// floor(binaryExponent * log10(2)), within one below or above for the
-// binary exponents of finite doubles.
+// floor(binaryExponent * log10(2)), exact for every binary exponent of a
+// finite double: the decimal exponent is this or one more.
 int estimate_decimal_exponent(int binaryExponent)
 {
     return (binaryExponent * 78913) >> 18;
@@ -158,22 +158,23 @@ char* format_exponent(char* out, double value)
     if (biasedExponent == 0x7FF) return write_special(out, negative, fraction != 0);
     if (biasedExponent == 0 && fraction == 0) return write_text(write_sign(out, negative), "0.000000e+00");
     int decimalExponent = estimate_decimal_exponent(biasedExponent - 1023);
-    // Subnormal doubles and magnitudes beyond the table are rare: leave them
+    // The table's powers serve the binary exponents -152 to 179 (decimal
+    // exponents -46 to 54); the rest, subnormals included, are rare and left
     // to the library.
-    if (biasedExponent == 0 || decimalExponent - 1 < 6 - largestPower || decimalExponent + 1 > 6 - smallestPower)
+    if (decimalExponent < 6 - largestPower || decimalExponent + 1 > 6 - smallestPower)
         return exponent_fallback(out, value);
 
     // scaled = |value| * 10^(6 - E) lies in [10^6, 10^7) and is off by less
     // than 2.3e-9 (two roundings of 2^-53 each on a number below 10^7), so
     // rounding it to an integer gives printf's seven digits unless it lies
-    // within that error of a tie.
+    // within that error of a tie. The estimate is never too large: even the
+    // smallest double of each binary exponent scales to 10^6 or more, so
+    // only a step up is ever needed, and after it the digits lie in
+    // [10^6, 10^7].
     const double magnitude = std::fabs(value);
     double scaled = magnitude * power_of_ten(6 - decimalExponent);
     if (scaled >= 1e7) {
         ++decimalExponent;
-        scaled = magnitude * power_of_ten(6 - decimalExponent);
-    } else if (scaled < 1e6) {
-        --decimalExponent;
         scaled = magnitude * power_of_ten(6 - decimalExponent);
     }
     // Adding 2^52 rounds scaled to an integer, held in the low bits, without
@@ -186,7 +187,6 @@ char* format_exponent(char* out, double value)
         digits = 1'000'000;
         ++decimalExponent;
     }
-    if (digits < 1'000'000 || digits >= 10'000'000) return exponent_fallback(out, value);
     return write_exponent_form(write_sign(out, negative), digits, decimalExponent);
 }
 
