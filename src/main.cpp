@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -94,14 +96,32 @@ bool check_arguments(int argc, char* argv[], std::int32_t& byteOrderMode)
     return argc == 2 || parse_byte_order(argv[2], byteOrderMode);
 }
 
-// The file fits its header only in the other byte order: say so first, with
-// the command that converts it.
+// The path as a POSIX shell takes it back, so a suggested command can be
+// pasted: as it is when it holds only safe characters (bytes past ASCII are
+// letters of UTF-8 names), otherwise in single quotes.
+std::string shell_quoted(const std::string& path)
+{
+    const auto safe = [](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr("/._-+,:@%", c) != nullptr; };
+    if (!path.empty() && std::all_of(path.begin(), path.end(), safe)) return path;
+    std::string quoted = "'";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The file makes sense only in the other byte order: say so first, with the
+// command that converts it.
 std::string wrong_byte_order(const char* path, std::int32_t byteOrderMode)
 {
     const std::string start = "Wrong Byte Order in " + std::string(path) + ": ";
     if (endian_check() == 1) return start + "the file looks little-endian, which this host does not read";
-    if (byteOrderMode == 1) return start + "it reads as a big-endian SAC file; run: sactab " + path + " 0";
-    return start + "it reads as a little-endian SAC file; run: sactab " + path + " 1";
+    if (byteOrderMode == 1) return start + "it reads as a big-endian SAC file; run: sactab " + shell_quoted(path) + " 0";
+    return start + "it reads as a little-endian SAC file; run: sactab " + shell_quoted(path) + " 1";
+}
+
+std::string compressed(const char* path, const char* tool, const char* decompress)
+{
+    return "Not a Binary SAC File " + std::string(path) + ": it is compressed with " + tool +
+           "; decompress it first, for example with " + decompress + " -k " + shell_quoted(path);
 }
 
 // Why a file cannot be converted, once its header was read in full or the
@@ -118,6 +138,24 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
         break;
     case HeaderCheck::text:
         fail("Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does");
+        break;
+    case HeaderCheck::gzip:
+        fail(compressed(path, "gzip", "gunzip"));
+        break;
+    case HeaderCheck::bzip2:
+        fail(compressed(path, "bzip2", "bunzip2"));
+        break;
+    case HeaderCheck::xz:
+        fail(compressed(path, "xz", "unxz"));
+        break;
+    case HeaderCheck::zstd:
+        fail(compressed(path, "zstd", "unzstd"));
+        break;
+    case HeaderCheck::miniseed:
+        fail("Not a Binary SAC File " + file + ": it holds miniSEED records, which must be converted to SAC first");
+        break;
+    case HeaderCheck::seed:
+        fail("Not a Binary SAC File " + file + ": it is a SEED volume, which must be converted to SAC first");
         break;
     case HeaderCheck::unknown_version:
         fail("Not a Binary SAC File " + file + ": its header version (word 76) is " + std::to_string(header_version()) +

@@ -101,6 +101,22 @@ inline RunResult run_sactab(const std::vector<std::string>& arguments, const Run
     return finish_sactab(child, output);
 }
 
+// Runs `command` with /bin/sh in `folder`, with the program under test in
+// SACTAB_UNDER_TEST; returns its exit status.
+inline int run_shell(const std::string& command, const std::string& folder = "")
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("SACTAB_UNDER_TEST", program_under_test().c_str(), 1);
+        if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
 // A copy of the program in `folder`, for a run where the build's own folder
 // cannot be reached (another user, a folder run as /). A user who cannot
 // reach `folder` either gets exit status 127.

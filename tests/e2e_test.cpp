@@ -29,13 +29,14 @@ protected:
     std::string path(const std::string& name) const { return folder + "/" + name; }
 
     // A refused run: exactly the line `message`, exit 1, and the earlier
-    // table (if any) left exactly as it was, with nothing else added.
+    // table (if any) left exactly as it was, with nothing else added. It
+    // runs in the folder, so relative paths name its files.
     void expect_refused(const std::vector<std::string>& arguments, const std::string& message,
                         const std::string& table = "x.sac.asc")
     {
         const auto before = folder_entries(folder);
         const auto earlier = read_file(path(table));
-        const RunResult run = run_sactab(arguments);
+        const RunResult run = run_sactab(arguments, {.workingFolder = folder});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.said, message + "\n");
         EXPECT_EQ(read_file(path(table)), earlier);
@@ -160,7 +161,9 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     const std::vector<float> data(100, 0.5f);
     const auto good = default_order_sac(0.01f, 0, 100, data);
     const auto other = make_sac(0.01f, 0, 100, data, !host_is_big_endian());
-    const std::string file = path("x.sac");
+    // 65,536 samples read in the wrong order are 256, which the file holds.
+    const auto fitsReversed = make_sac(0.01f, 0, 65'536, std::vector<float>(65'536, 1), !host_is_big_endian());
+    const std::string file = "x.sac";
     const std::string wrongOrder = "Wrong Byte Order in " + file + ": " +
                                    (host_is_big_endian() ? "the file looks little-endian, which this host does not read"
                                                          : "it reads as a big-endian SAC file; run: sactab " + file + " 0");
@@ -172,12 +175,14 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     for (int i = 0; i < 100; ++i) table += "1.000000e+00\t-2.000000\n";
     auto cut = [](Bytes bytes, std::size_t count) { return Bytes(bytes.begin(), bytes.end() - static_cast<long>(count)); };
     auto text = [](const std::string& words) { return Bytes(words.begin(), words.end()); };
+    auto record = [&](const std::string& start, std::size_t size) { return text(start + std::string(size - start.size(), '\0')); };
+    const std::string notSac = "Not a Binary SAC File " + file + ": ";
 
     struct Case {
         Bytes bytes;
         std::string message;
     };
-    const std::vector<Case> cases{
+    std::vector<Case> cases{
         {{}, "Incomplete SAC Header in " + file + ": expected 632 bytes, found 0"},
         {Bytes(good.begin(), good.begin() + 631), "Incomplete SAC Header in " + file + ": expected 632 bytes, found 631"},
         {cut(good, 1), "Truncated SAC File " + file + ": expected 1032 bytes, found 1031"},
@@ -189,20 +194,48 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
         {other, wrongOrder},
         {cut(other, 8), wrongOrder},
         {make_sac(0.01f, 0, 128, std::vector<float>(128), !host_is_big_endian()), wrongOrder}, // count reads negative
+        {fitsReversed, wrongOrder},
+        {cut(fitsReversed, 4), wrongOrder},
+        {record("000001D \x01", 512), notSac + "it holds miniSEED records, which must be converted to SAC first"},
+        {record("  3017R ", 4096), notSac + "it holds miniSEED records, which must be converted to SAC first"},
+        {record("MS\x03\x04", 700), notSac + "it holds miniSEED records, which must be converted to SAC first"},
+        {record("000001V 010", 4096), notSac + "it is a SEED volume, which must be converted to SAC first"},
         {text(alphanumeric), "Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does"},
         {text(table), "Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does"},
         {text(crLf), "Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does"},
         {text("A README, shorter than a header.\n"), "Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does"},
         {Bytes(2000, 0xFF), "Not a Binary SAC File " + file + ": its header version (word 76) is -1, not 6 or 7, in either byte order"},
     };
+    // Compressed by the tools themselves, where they are installed.
+    write_file(path("plain"), good);
+    for (auto [tool, unpack] : {std::pair{"gzip", "gunzip"}, {"bzip2", "bunzip2"}, {"xz", "unxz"}, {"zstd", "unzstd"}})
+        if (run_shell(std::string(tool) + " -c -q plain > packed", folder) == 0)
+            cases.push_back({text(read_file(path("packed")).value_or("")), notSac + "it is compressed with " + tool +
+                                                                            "; decompress it first, for example with " +
+                                                                            unpack + " -k " + file});
+    std::remove(path("plain").c_str());
+    std::remove(path("packed").c_str());
     write_file(path("x.sac.asc"), earlierTable);
     for (const Case& bad : cases) {
-        write_file(file, bad.bytes);
+        write_file(path(file), bad.bytes);
         expect_refused({file}, bad.message + ". Exiting...");
     }
     if (!host_is_big_endian()) {
-        write_file(file, good);
-        expect_refused({file, "0"}, "Wrong Byte Order in " + file + ": it reads as a little-endian SAC file; run: sactab " + file + " 1. Exiting...");
+        for (const auto& little : {good, make_sac(0.01f, 0, 65'536, std::vector<float>(65'536, 1), false)}) {
+            write_file(path(file), little);
+            expect_refused({file, "0"}, "Wrong Byte Order in " + file + ": it reads as a little-endian SAC file; run: sactab " + file + " 1. Exiting...");
+        }
+        // A path a shell would split: the suggested command, pasted, converts.
+        const std::string odd = path("dir with spaces/big ü'it's.SAC");
+        mkdir(path("dir with spaces").c_str(), 0755);
+        write_file(odd, other);
+        const RunResult run = run_sactab({odd});
+        const std::size_t command = run.said.find("run: ") + 5;
+        ASSERT_GT(command, 5u) << run.said;
+        EXPECT_EQ(run_shell("sactab() { $SACTAB_EMULATOR \"$SACTAB_UNDER_TEST\" \"$@\"; }; " +
+                                run.said.substr(command, run.said.size() - command - (sizeof ". Exiting...\n" - 1))),
+                  0);
+        EXPECT_EQ(read_file(odd + ".asc"), reference_table(0.01f, 0, data));
     }
 
     mkdir(path("dir.sac").c_str(), 0755);

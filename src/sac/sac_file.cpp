@@ -1,5 +1,8 @@
 #include "sac/sac_file.hpp"
 
+#include <cctype>
+#include <string_view>
+
 namespace sactab {
 
 float DELTA = 0.0f;
@@ -35,14 +38,9 @@ std::uint32_t reversed(std::uint32_t word)
     return std::bit_cast<std::uint32_t>(bytes);
 }
 
-// Read in the other byte order, the header has a known version, or declares
-// data that the file holds.
-bool makes_sense_in_other_order(std::uint64_t fileBytes)
+std::uint32_t other_order_word(std::size_t offset)
 {
-    const auto version = std::bit_cast<std::int32_t>(reversed(read_word(header + versionOffset)));
-    const auto delta = std::bit_cast<float>(reversed(read_word(header + deltaOffset)));
-    const auto count = std::bit_cast<std::int32_t>(reversed(read_word(header + sampleCountOffset)));
-    return is_known_version(version) || data_fit(count, delta, fileBytes);
+    return reversed(read_word(header + offset));
 }
 
 // Printable ASCII and line breaks only: SAC's alphanumeric format, a table,
@@ -54,7 +52,44 @@ bool is_text(const unsigned char* bytes, std::size_t count)
     return true;
 }
 
+bool starts_with(const unsigned char* bytes, std::size_t count, std::string_view magic)
+{
+    return count >= magic.size() && std::memcmp(bytes, magic.data(), magic.size()) == 0;
+}
+
+// A SEED fixed header: a six-character sequence number of digits or blanks,
+// then the record type.
+bool is_seed_record(const unsigned char* bytes, std::size_t count, std::string_view types)
+{
+    if (count < 8) return false;
+    for (std::size_t i = 0; i < 6; ++i)
+        if (!std::isdigit(bytes[i]) && bytes[i] != ' ') return false;
+    return types.find(static_cast<char>(bytes[6])) != std::string_view::npos;
+}
+
+HeaderCheck neighbour_format(const unsigned char* bytes, std::size_t count)
+{
+    using namespace std::string_view_literals;
+    if (starts_with(bytes, count, "\x1F\x8B"sv)) return HeaderCheck::gzip;
+    if (starts_with(bytes, count, "BZh"sv) && count > 3 && bytes[3] >= '1' && bytes[3] <= '9') return HeaderCheck::bzip2;
+    if (starts_with(bytes, count, "\xFD" "7zXZ\x00"sv)) return HeaderCheck::xz;
+    if (starts_with(bytes, count, "\x28\xB5\x2F\xFD"sv)) return HeaderCheck::zstd;
+    if (starts_with(bytes, count, "MS\x03"sv) || is_seed_record(bytes, count, "DRQM")) return HeaderCheck::miniseed;
+    if (is_seed_record(bytes, count, "V")) return HeaderCheck::seed;
+    return HeaderCheck::usable;
+}
+
 } // namespace
+
+HeaderCheck judge_header(const HeaderFacts& facts)
+{
+    if (facts.versionKnownOther && !facts.versionKnown) return HeaderCheck::other_byte_order;
+    if (!facts.versionKnown && !facts.versionKnownOther && facts.neighbour != HeaderCheck::usable) return facts.neighbour;
+    if (facts.dataFit) return HeaderCheck::usable;
+    if (facts.versionKnown) return facts.negativeCount ? HeaderCheck::negative_count : HeaderCheck::too_short;
+    if (facts.dataFitOther) return HeaderCheck::other_byte_order;
+    return facts.text ? HeaderCheck::text : HeaderCheck::unknown_version;
+}
 
 std::size_t read_header(std::FILE* input)
 {
@@ -84,12 +119,22 @@ std::int32_t header_version()
 
 HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes)
 {
-    if (headerBytesRead < headerBytes)
+    const HeaderCheck neighbour = neighbour_format(header, headerBytesRead);
+    if (headerBytesRead < headerBytes) {
+        if (neighbour != HeaderCheck::usable) return neighbour;
         return headerBytesRead > 0 && is_text(header, headerBytesRead) ? HeaderCheck::text : HeaderCheck::incomplete;
-    if (data_fit(SACNPTS, DELTA, fileBytes)) return HeaderCheck::usable;
-    if (is_known_version(header_version())) return SACNPTS < 0 ? HeaderCheck::negative_count : HeaderCheck::too_short;
-    if (makes_sense_in_other_order(fileBytes)) return HeaderCheck::other_byte_order;
-    return is_text(header, headerBytes) ? HeaderCheck::text : HeaderCheck::unknown_version;
+    }
+    const auto countOther = std::bit_cast<std::int32_t>(other_order_word(sampleCountOffset));
+    const auto deltaOther = std::bit_cast<float>(other_order_word(deltaOffset));
+    return judge_header({
+        .versionKnown = is_known_version(header_version()),
+        .versionKnownOther = is_known_version(std::bit_cast<std::int32_t>(other_order_word(versionOffset))),
+        .dataFit = data_fit(SACNPTS, DELTA, fileBytes),
+        .dataFitOther = data_fit(countOther, deltaOther, fileBytes),
+        .negativeCount = SACNPTS < 0,
+        .text = is_text(header, headerBytes),
+        .neighbour = neighbour,
+    });
 }
 
 std::size_t read_samples(std::FILE* input, float* samples, std::size_t count)

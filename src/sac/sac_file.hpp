@@ -6,9 +6,7 @@
 //   DELTA       0            0  float    DELTA    increment between samples
 //   B           5           20  float    B        first value of the time axis
 //   NVHDR      76          304  int32    -        header version: 6, or 7 with
-//                                                  a footer; it only chooses the
-//                                                  message for a file that does
-//                                                  not fit its header
+//                                                  a footer
 //   NPTS       79          316  int32    SACNPTS  number of samples
 //   (every other header word is read past, never looked at)
 //
@@ -16,7 +14,16 @@
 //   data, unevenly spaced (DELTA == -12345): NPTS sample words, then NPTS
 //                                             words of the independent variable
 //
-// Words are in the byte order chosen by set_byte_swap.
+// Words are in the byte order chosen by set_byte_swap. The file does not say
+// its order, so the header is judged in both, in this order:
+//   1. a version known (6 or 7) only in the other order: the other order;
+//   2. no known version in either order, and the magic bytes of a
+//      compressed file or of SEED: that file, named;
+//   3. the file holds the data NPTS declares: convert;
+//   4. a version known in this order: a negative count, or a short file;
+//   5. the data would fit in the other order: the other order;
+//   6. otherwise text, or no SAC file at all.
+// Writers that leave the version 0 thus still convert when the data fit.
 #pragma once
 
 #include <array>
@@ -70,12 +77,32 @@ enum class HeaderCheck {
     other_byte_order,  // the header makes sense only in the other byte order
     text,              // no binary SAC file: the header is printable text
     unknown_version,   // no binary SAC file: no known header version in either order
+    // The usual neighbours of SAC files, known by their first bytes.
+    gzip,
+    bzip2,
+    xz,
+    zstd,
+    miniseed,
+    seed,
 };
 
+// What the judgement of a complete header rests on, in the byte order read
+// and in the other one.
+struct HeaderFacts {
+    bool versionKnown;
+    bool versionKnownOther;
+    bool dataFit;
+    bool dataFitOther;
+    bool negativeCount;
+    bool text;
+    HeaderCheck neighbour; // usable when the first bytes are of no other format
+};
+
+// The rule above, on those facts.
+HeaderCheck judge_header(const HeaderFacts& facts);
+
 // Judges what read_header found against the size of the file (UINT64_MAX
-// when it is not known in advance, as for a pipe). A file that fits its
-// header converts, whatever its version word; for one that does not, the
-// version word in both byte orders tells which message names the cause.
+// when it is not known in advance, as for a pipe).
 HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes);
 
 // Size of a file holding exactly the header and the data SACNPTS declares
