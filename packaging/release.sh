@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release archives, sactab-VERSION-Linux-ARCH.tar.gz, for x86_64,
 # aarch64 and armhf (static programs, so each runs on any Linux of its
-# kind), into build/archives. Installs the cross compilers when missing and
-# this runs as root.
+# kind), and the Debian package sactab_VERSION_ARCH.deb (dynamic, as Debian
+# wants it), into build/archives. Installs the cross compilers when missing
+# and this runs as root.
 #   packaging/release.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,8 +14,11 @@ done
 mkdir -p build/archives
 for preset in release aarch64 armhf; do
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$(nproc)" --target sactab manual_page
+  cmake --build --preset "$preset" -j "$(nproc)" --target sactab
   (cd "build/$preset" && cpack -G TGZ -B "$PWD/../archives" >/dev/null)
 done
+cmake --preset deb >/dev/null
+cmake --build --preset deb -j "$(nproc)"
+(cd build/deb && cpack -G DEB -B "$PWD/../archives" >/dev/null)
 rm -rf build/archives/_CPack_Packages
-ls -l build/archives/*.tar.gz
+ls -l build/archives/*.tar.gz build/archives/*.deb

@@ -38,7 +38,9 @@ constexpr const char* usage =
     "  --version    show the version and exit\n"
     "\n"
     "Prints nothing and exits with 0 on success; otherwise prints one line and exits\n"
-    "with 1, leaving any earlier FILE.asc as it was. See sactab(1) for the details.";
+    "with 1, leaving any earlier FILE.asc as it was. A write-protected FILE.asc is\n"
+    "refused, unless run as root, which replaces it and keeps its mode.\n"
+    "See sactab(1) for the details.";
 
 // --help and --version count only as the one argument, so every other command
 // line keeps its meaning (a file named --help converts as ./--help).

@@ -7,7 +7,9 @@
 #      (big-endian), aarch64 and armhf (32-bit);
 #   4. the end-to-end tests and the output fault sweep against the portable
 #      output path (posix preset);
-#   5. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+#   5. an install after building only the program, and lintian on the
+#      Debian package;
+#   6. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
 # A failing stage is reported and the next one runs; the script exits
 # non-zero at the end if any stage failed, naming them. It installs what it
 # needs from Debian's packages (GoogleTest, clang, strace, the cross
@@ -103,6 +105,26 @@ cross_tests() { # preset compiler package emulator big-endian(0/1)
   e2e_against "$1" "$4" "$5"
 }
 
+# An install after building only the program is complete, and the Debian
+# package built as the README says passes lintian.
+package_checks() {
+  local prefix=build/only-program/installed
+  rm -rf build/only-program
+  cmake -S . -B build/only-program -DSACTAB_TESTS=OFF >/dev/null
+  cmake --build build/only-program -j "$jobs" --target sactab
+  cmake --install build/only-program --prefix "$prefix" >/dev/null
+  for file in bin/sactab share/man/man1/sactab.1.gz \
+    share/doc/sactab/{README.md,CHANGELOG.md,changelog.gz,copyright,LICENSE}; do
+    [ -f "$prefix/$file" ] || { echo "not installed: $file" >&2; return 1; }
+  done
+  have_or_install lintian lintian
+  rm -f build/deb/sactab_*.deb
+  cmake --preset deb >/dev/null
+  cmake --build --preset deb -j "$jobs"
+  (cd build/deb && cpack -G DEB >/dev/null)
+  lintian --fail-on error,warning build/deb/sactab_*.deb
+}
+
 posix_tests() {
   cmake --preset posix
   cmake --build --preset posix -j "$jobs" --target sactab
@@ -117,6 +139,7 @@ stage "end-to-end tests on s390x under qemu" cross_tests s390x s390x-linux-gnu-g
 stage "end-to-end tests on aarch64 under qemu" cross_tests aarch64 aarch64-linux-gnu-g++ g++-aarch64-linux-gnu qemu-aarch64 0
 stage "end-to-end tests on armhf under qemu" cross_tests armhf arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf qemu-arm 0
 stage "end-to-end tests and fault sweep on the portable output path" posix_tests
+stage "install and Debian package" package_checks
 stage "the same tests under ASan + UBSan" build_and_test asan
 
 if [ ${#failed_stages[@]} -gt 0 ]; then
