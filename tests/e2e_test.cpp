@@ -434,3 +434,33 @@ TEST_F(Converter, AnInputInTheRootFolderHasItsTableThere)
     EXPECT_EQ(read_file(path("x.sac.asc")), "0.000000e+00\t3.000000\n");
     EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"sactab", "x.sac", "x.sac.asc"}));
 }
+
+// The job-array script on the private Slurm that tests/run_all.sh starts as
+// root: every listed file converted, every failure named, the job failed.
+TEST_F(Converter, SlurmArrayConvertsItsListAndNamesEveryFailure)
+{
+    if (env_or("SACTAB_SLURM_TEST", "") != "1") GTEST_SKIP() << "no private Slurm (tests/run_all.sh starts one as root)";
+    const std::vector<std::string> bad{path("missing.sac"), path("cut short.sac"), path("notes.txt")};
+    write_file(bad[1], default_order_sac(0.01f, 0, 10, {1, 2}));
+    write_file(bad[2], std::string("not a recording\n"));
+    std::string list;
+    std::vector<std::pair<std::string, std::vector<float>>> good;
+    for (std::size_t i = 0; i < 300; ++i) {
+        const auto sample = static_cast<float>(i);
+        good.push_back({path((i == 7 ? "with space " : "event") + std::to_string(i) + ".sac"), std::vector<float>(i % 40, sample)});
+        write_file(good.back().first, default_order_sac(0.01f, sample, static_cast<std::int32_t>(i % 40), good.back().second));
+        list += good.back().first + "\n" + (i % 100 == 50 ? bad[i / 100] + "\n" : "");
+    }
+    write_file(path("list"), list);
+    setenv("SACTAB_SCRIPT", SACTAB_SOURCE_DIR "/examples/slurm/sactab-array.sbatch", 1);
+    EXPECT_NE(run_shell("SACTAB=\"$SACTAB_UNDER_TEST\" sbatch -Q --wait --array=0-3 --cpus-per-task=2 -o 'slurm-%a.out' "
+                        "\"$SACTAB_SCRIPT\" list",
+                        folder),
+              0);
+    for (const auto& [file, data] : good)
+        ASSERT_EQ(first_difference(read_file(file + ".asc").value_or("none\n"), reference_table(0.01f, data.empty() ? 0.0f : data[0], data)), "") << file;
+    std::string said;
+    for (int task = 0; task < 4; ++task) said += read_file(path("slurm-" + std::to_string(task) + ".out")).value_or("");
+    for (const auto& file : bad) EXPECT_NE(said.find(file + ": "), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
+}

@@ -125,6 +125,72 @@ package_checks() {
   lintian --fail-on error,warning build/deb/sactab_*.deb
 }
 
+# A private single-node Slurm under a folder of its own: its own config,
+# state, spool, munge socket and ports. Sets slurm_pids and SLURM_CONF.
+start_slurm() { # folder
+  local dir=$1 host port
+  host=$(hostname -s)
+  port=$((20000 + RANDOM % 20000))
+  mkdir -p "$dir/state" "$dir/spool" "$dir/munge"
+  chown munge: "$dir/munge"
+  cat > "$dir/slurm.conf" <<CONF
+ClusterName=sactabtest
+SlurmctldHost=$host
+SlurmctldPort=$port
+SlurmdPort=$((port + 1))
+SlurmUser=root
+StateSaveLocation=$dir/state
+SlurmdSpoolDir=$dir/spool
+SlurmctldPidFile=$dir/slurmctld.pid
+SlurmdPidFile=$dir/slurmd.pid
+SlurmctldLogFile=$dir/slurmctld.log
+SlurmdLogFile=$dir/slurmd.log
+AuthType=auth/munge
+AuthInfo=socket=$dir/munge/socket
+CredType=cred/munge
+ProctrackType=proctrack/linuxproc
+TaskPlugin=task/none
+JobAcctGatherType=jobacct_gather/none
+SelectType=select/cons_tres
+MpiDefault=none
+ReturnToService=2
+NodeName=$host CPUs=$(nproc) State=UNKNOWN
+PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
+CONF
+  export SLURM_CONF=$dir/slurm.conf
+  setpriv --reuid=munge --regid=munge --clear-groups munged --foreground --socket="$dir/munge/socket" \
+    --pid-file="$dir/munge/pid" --log-file="$dir/munge/log" --seed-file="$dir/munge/seed" 2>/dev/null &
+  slurm_pids=($!)
+  slurmctld -D -f "$SLURM_CONF" > /dev/null 2>&1 &
+  slurm_pids+=($!)
+  slurmd -D -f "$SLURM_CONF" > /dev/null 2>&1 &
+  slurm_pids+=($!)
+  local try
+  for try in $(seq 60); do # until the node takes jobs, 30 s at most
+    sinfo -h -o %t 2>/dev/null | grep -qx idle && return 0
+    sleep 0.5
+  done
+  echo "skipped: Slurm did not start here; the end of its logs:" >&2
+  tail -n 3 "$dir"/*.log "$dir/munge/log" >&2
+  return 1
+}
+
+# The job-array script on a real Slurm, as root only (its daemons are).
+slurm_tests() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: starting Slurm needs root"
+    return 0
+  fi
+  have_or_install slurmctld slurm-wlm munge
+  local dir
+  dir=$(mktemp -d)
+  chmod 755 "$dir"
+  slurm_pids=()
+  trap 'kill "${slurm_pids[@]}" 2>/dev/null; wait "${slurm_pids[@]}" 2>/dev/null; rm -rf "$dir"' EXIT
+  start_slurm "$dir" || return 0
+  SACTAB_SLURM_TEST=1 build/release/tests/e2e_tests --gtest_brief=1 --gtest_filter='*Slurm*'
+}
+
 posix_tests() {
   cmake --preset posix
   cmake --build --preset posix -j "$jobs" --target sactab
@@ -140,6 +206,7 @@ stage "end-to-end tests on aarch64 under qemu" cross_tests aarch64 aarch64-linux
 stage "end-to-end tests on armhf under qemu" cross_tests armhf arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf qemu-arm 0
 stage "end-to-end tests and fault sweep on the portable output path" posix_tests
 stage "install and Debian package" package_checks
+stage "the job-array script on a private Slurm" slurm_tests
 stage "the same tests under ASan + UBSan" build_and_test asan
 
 if [ ${#failed_stages[@]} -gt 0 ]; then
