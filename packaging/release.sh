@@ -7,6 +7,7 @@
 #   packaging/release.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+umask 022 # cpack gives the packages' folders the builder's umask
 for pair in "aarch64-linux-gnu-g++ g++-aarch64-linux-gnu" "arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf"; do
   set -- $pair
   command -v "$1" >/dev/null || { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$2" >/dev/null; }

@@ -121,7 +121,7 @@ package_checks() {
   rm -f build/deb/sactab_*.deb
   cmake --preset deb >/dev/null
   cmake --build --preset deb -j "$jobs"
-  (cd build/deb && cpack -G DEB >/dev/null)
+  (cd build/deb && umask 022 && cpack -G DEB >/dev/null)
   lintian --fail-on error,warning build/deb/sactab_*.deb
 }
 
