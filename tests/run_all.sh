@@ -131,7 +131,8 @@ start_slurm() { # folder
   local dir=$1 host port
   host=$(hostname -s)
   port=$((20000 + RANDOM % 20000))
-  mkdir -p "$dir/state" "$dir/spool" "$dir/munge"
+  mkdir -p "$dir/state" "$dir/spool"
+  mkdir -m 755 "$dir/munge" # munged wants its socket's folder open to all, whatever the umask
   chown munge: "$dir/munge"
   cat > "$dir/slurm.conf" <<CONF
 ClusterName=sactabtest
@@ -182,12 +183,11 @@ slurm_tests() {
     return 0
   fi
   have_or_install slurmctld slurm-wlm munge
-  local dir
-  dir=$(mktemp -d)
-  chmod 755 "$dir"
+  slurm_dir=$(mktemp -d)
+  chmod 755 "$slurm_dir"
   slurm_pids=()
-  trap 'kill "${slurm_pids[@]}" 2>/dev/null; wait "${slurm_pids[@]}" 2>/dev/null; rm -rf "$dir"' EXIT
-  start_slurm "$dir" || return 0
+  trap 'kill "${slurm_pids[@]}" 2>/dev/null; wait "${slurm_pids[@]}" 2>/dev/null; rm -rf "$slurm_dir"' EXIT
+  start_slurm "$slurm_dir" || return 0
   SACTAB_SLURM_TEST=1 build/release/tests/e2e_tests --gtest_brief=1 --gtest_filter='*Slurm*'
 }
 
