@@ -31,6 +31,15 @@ inline bool host_is_big_endian()
     return env_or("SACTAB_BIG_ENDIAN_HOST", "0") == "1";
 }
 
+// The program is sactab.exe under wine: owners, modes, symbolic links and
+// resource limits do not apply (named pipes and signals do, as wine maps them).
+inline bool windows_program()
+{
+    return env_or("SACTAB_WINDOWS", "0") == "1";
+}
+#define SKIP_ON_WINDOWS() \
+    if (windows_program()) GTEST_SKIP() << "does not apply to Windows"
+
 // Where and as whom the program runs.
 struct RunAs {
     std::string workingFolder; // empty: the test's own

@@ -7,9 +7,11 @@
 #      (big-endian), aarch64 and armhf (32-bit);
 #   4. the end-to-end tests and the output fault sweep against the portable
 #      output path (posix preset);
-#   5. an install after building only the program, and lintian on the
-#      Debian package;
-#   6. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+#   5. sactab.exe (windows preset) under wine: the end-to-end tests, a cmd
+#      loop and the zip;
+#   6. an install after building only the program, and lintian on the
+#      Debian package, and the Slurm job script on a private Slurm;
+#   7. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
 # A failing stage is reported and the next one runs; the script exits
 # non-zero at the end if any stage failed, naming them. It installs what it
 # needs from Debian's packages (GoogleTest, clang, strace, the cross
@@ -45,10 +47,8 @@ stage() { # name command...
   fi
 }
 
-e2e_against() { # preset emulator... -> the end-to-end tests against that build
-  local preset=$1
-  shift
-  SACTAB_BINARY="$PWD/build/$preset/src/sactab" SACTAB_EMULATOR="${1:-}" SACTAB_BIG_ENDIAN_HOST="${2:-0}" \
+e2e_against() { # program [emulator] [big-endian 0/1] -> the end-to-end tests against it
+  SACTAB_BINARY="$PWD/$1" SACTAB_EMULATOR="${2:-}" SACTAB_BIG_ENDIAN_HOST="${3:-0}" \
     build/release/tests/e2e_tests --gtest_brief=1
 }
 
@@ -102,7 +102,7 @@ cross_tests() { # preset compiler package emulator big-endian(0/1)
   have_or_install "$2" "$3"
   cmake --preset "$1"
   cmake --build --preset "$1" -j "$jobs" --target sactab
-  e2e_against "$1" "$4" "$5"
+  e2e_against "build/$1/src/sactab" "$4" "$5"
 }
 
 # An install after building only the program is complete, and the Debian
@@ -123,6 +123,38 @@ package_checks() {
   cmake --build --preset deb -j "$jobs"
   (cd build/deb && umask 022 && cpack -G DEB >/dev/null)
   lintian --fail-on error,warning build/deb/sactab_*.deb
+}
+
+# sactab.exe under wine, in a prefix of its own with one wineserver for all
+# runs: it imports no MinGW runtime, passes the end-to-end tests, converts
+# with the README's cmd loop, and packs into the zip.
+windows_tests() {
+  have_or_install x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+  have_or_install wine64 wine wine64
+  cmake --preset windows
+  cmake --build --preset windows -j "$jobs"
+  local exe=build/windows/src/sactab.exe imports
+  imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ { printf "%s ", $3 }')
+  [ "$imports" = "ADVAPI32.dll KERNEL32.dll msvcrt.dll " ] || { echo "sactab.exe imports $imports" >&2; return 1; }
+  WINEPREFIX=$(mktemp -d)/prefix
+  export WINEPREFIX WINEDEBUG=-all LC_ALL=C.UTF-8
+  trap 'wineserver -k 2>/dev/null; rm -rf "$(dirname "$WINEPREFIX")"' EXIT
+  mkdir "$WINEPREFIX"
+  wineserver -p
+  SACTAB_WINDOWS=1 e2e_against "$exe" wine
+  local loop=build/windows/cmd-loop
+  rm -rf "$loop" && mkdir -p "$loop/deeper" && cp examples/wavelet.sac "$loop" && cp examples/uneven.sac "$loop/deeper"
+  local sac
+  for sac in "$loop/wavelet.sac" "$loop/deeper/uneven.sac"; do
+    build/release/src/sactab "$sac" && mv "$sac.asc" "$sac.native"
+  done
+  # As a batch file, as the README shows it (the quotes would not survive
+  # wine's translation of a Unix command line).
+  printf 'for /r "%s" %%%%f in (*.sac) do "%s" "%%%%f"\r\n' "$(winepath -w "$loop")" "$(winepath -w "$exe")" > "$loop/convert.bat"
+  wine cmd /c "$(winepath -w "$loop/convert.bat")" >/dev/null
+  for sac in "$loop/wavelet.sac" "$loop/deeper/uneven.sac"; do cmp "$sac.asc" "$sac.native"; done
+  (cd build/windows && umask 022 && rm -f sactab-*-win64.zip && cpack -G ZIP >/dev/null)
+  cmake -E tar tf build/windows/sactab-*-win64.zip | grep -qx 'sactab-[0-9.]*-win64/bin/sactab.exe'
 }
 
 # A private single-node Slurm under a folder of its own: its own config,
@@ -194,7 +226,7 @@ slurm_tests() {
 posix_tests() {
   cmake --preset posix
   cmake --build --preset posix -j "$jobs" --target sactab
-  e2e_against posix
+  e2e_against build/posix/src/sactab
   tests/fault_sweep.sh build/posix/src/sactab
 }
 
@@ -205,6 +237,7 @@ stage "end-to-end tests on s390x under qemu" cross_tests s390x s390x-linux-gnu-g
 stage "end-to-end tests on aarch64 under qemu" cross_tests aarch64 aarch64-linux-gnu-g++ g++-aarch64-linux-gnu qemu-aarch64 0
 stage "end-to-end tests on armhf under qemu" cross_tests armhf arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf qemu-arm 0
 stage "end-to-end tests and fault sweep on the portable output path" posix_tests
+stage "sactab.exe under wine" windows_tests
 stage "install and Debian package" package_checks
 stage "the job-array script on a private Slurm" slurm_tests
 stage "the same tests under ASan + UBSan" build_and_test asan

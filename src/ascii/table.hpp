@@ -12,8 +12,10 @@ namespace sactab {
 
 // The output path: the input path as given, with ".asc" appended. A plain
 // buffer, so that nothing runs for it at start-up; it holds any path the
-// system can open (PATH_MAX), plus ".asc".
-constexpr std::size_t outputNameBytes = PATH_MAX + 5;
+// system can open (PATH_MAX, or on Windows 32,767 UTF-16 units, each at most
+// three bytes of UTF-8), plus ".asc". Only the bytes used are ever touched.
+constexpr std::size_t longestPath = PATH_MAX > 3 * 32'767 ? PATH_MAX : 3 * 32'767;
+constexpr std::size_t outputNameBytes = longestPath + 5;
 extern char ascFileName[outputNameBytes];
 
 // false, with errno ENAMETOOLONG, when the name does not fit.

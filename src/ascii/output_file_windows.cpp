@@ -1,0 +1,242 @@
+// The output path on Windows, with the promises of the POSIX one: the table
+// is written to a uniquely named temporary beside it, which Windows deletes
+// by itself if the process ends early (its disposition is "delete on
+// close" until the table is complete), and only once complete and closed is
+// it renamed over FILE.asc, in one step. (ReplaceFileW would keep the
+// earlier table's attributes itself, but in several steps, so a run ended
+// between them loses the table; they are copied first instead.)
+#include "ascii/output_file.hpp"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <string>
+
+#include "ascii/table.hpp"
+
+namespace sactab {
+
+namespace {
+
+// Messages end in a line feed alone, as elsewhere: standard output is made
+// binary before main runs.
+const int binaryStandardOutput = _setmode(_fileno(stdout), _O_BINARY);
+
+// The temporary while it exists, and the table it becomes; guarded against
+// the console handler, which runs in a thread of its own.
+SRWLOCK outputLock = SRWLOCK_INIT;
+std::wstring temporaryPath;
+std::wstring tablePath;
+HANDLE temporary = INVALID_HANDLE_VALUE;
+bool replacingTable = false;
+DWORD earlierAttributes = 0;
+
+int errno_for(DWORD error)
+{
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_DIRECTORY:
+        return ENOTDIR;
+    default:
+        return EIO;
+    }
+}
+
+bool failed_with(DWORD error)
+{
+    errno = errno_for(error);
+    return false;
+}
+
+// The full path in the \\?\ form, which has no 260-character limit; both
+// separators and drive letters are understood by GetFullPathNameW.
+bool long_path(const char* utf8, std::wstring& path)
+{
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (units <= 0) return failed_with(GetLastError());
+    std::wstring given(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, given.data(), units);
+    const DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return failed_with(GetLastError());
+    std::wstring full(needed, L'\0');
+    full.resize(GetFullPathNameW(given.c_str(), needed, full.data(), nullptr));
+    if (full.rfind(L"\\\\", 0) == 0)
+        path = L"\\\\?\\UNC\\" + full.substr(2);
+    else
+        path = L"\\\\?\\" + full;
+    return true;
+}
+
+// A folder in the way is found before the conversion, and a read-only table
+// is refused, as opening it for writing would have been.
+bool check_earlier_table()
+{
+    const DWORD attributes = GetFileAttributesW(tablePath.c_str());
+    replacingTable = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!replacingTable) return true;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        errno = EISDIR;
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        errno = EACCES;
+        return false;
+    }
+    earlierAttributes = attributes;
+    return true;
+}
+
+// The earlier table's attributes (hidden, archive, not indexed...) and its
+// access list go to the new one; where that is refused, it keeps what the
+// folder gives it, as a new table would.
+void keep_earlier_attributes()
+{
+    if (!replacingTable) return;
+    constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if ((earlierAttributes & kept) != 0) SetFileAttributesW(temporaryPath.c_str(), earlierAttributes & kept);
+    DWORD size = 0;
+    GetFileSecurityW(tablePath.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::string descriptor(size, '\0');
+    if (size > 0 && GetFileSecurityW(tablePath.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) != 0)
+        SetFileSecurityW(temporaryPath.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+}
+
+void set_deleted_on_close(HANDLE file, bool deleted)
+{
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = deleted ? TRUE : FALSE;
+    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// A new file beside the table, named after the process and a counter, so a
+// name left by an earlier run of the same process id is passed over.
+HANDLE create_temporary()
+{
+    const std::wstring folder = tablePath.substr(0, tablePath.find_last_of(L'\\') + 1);
+    const std::wstring prefix = folder + L".sactab-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring name = prefix + std::to_wstring(attempt) + L".tmp";
+        const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            set_deleted_on_close(file, true);
+            temporaryPath = name;
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    failed_with(GetLastError());
+    return INVALID_HANDLE_VALUE;
+}
+
+// Ctrl-C, Ctrl-Break or a closed console window: the temporary goes, by its
+// disposition when still open, by name in the moment between close and move.
+BOOL WINAPI remove_temporary_on_ending(DWORD)
+{
+    // Held until the process ends: nothing is placed after this.
+    AcquireSRWLockExclusive(&outputLock);
+    if (!temporaryPath.empty() && temporary == INVALID_HANDLE_VALUE) DeleteFileW(temporaryPath.c_str());
+    // A script must see that the run did not finish.
+    ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+// A virus scanner or an indexer may hold the table for a moment: a second
+// at most.
+bool move_into_place()
+{
+    keep_earlier_attributes();
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(temporaryPath.c_str(), tablePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
+            return true;
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+        if (!held || attempt == 20) return failed_with(error);
+        Sleep(50);
+    }
+}
+
+void remove_temporary()
+{
+    if (!temporaryPath.empty()) DeleteFileW(temporaryPath.c_str());
+    temporaryPath.clear();
+}
+
+} // namespace
+
+std::FILE* open_output()
+{
+    if (!long_path(ascFileName, tablePath) || !check_earlier_table()) return nullptr;
+    SetConsoleCtrlHandler(remove_temporary_on_ending, TRUE);
+    temporary = create_temporary();
+    if (temporary == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(temporary), _O_WRONLY | _O_BINARY);
+    std::FILE* output = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    if (output == nullptr) {
+        CloseHandle(temporary);
+        temporary = INVALID_HANDLE_VALUE;
+        temporaryPath.clear();
+        errno = ENOMEM;
+        return nullptr;
+    }
+    // The table is written in whole blocks of text, each straight to the file.
+    std::setvbuf(output, nullptr, _IONBF, 0);
+    return output;
+}
+
+std::FILE* open_named_output()
+{
+    return open_output();
+}
+
+bool commit_output(std::FILE* output)
+{
+    AcquireSRWLockExclusive(&outputLock);
+    bool placed = std::fflush(output) == 0 && std::ferror(output) == 0;
+    int error = errno;
+    if (placed && FlushFileBuffers(temporary) == 0) {
+        placed = false;
+        error = errno_for(GetLastError());
+    }
+    if (placed) set_deleted_on_close(temporary, false);
+    if (std::fclose(output) != 0 && placed) {
+        placed = false;
+        error = errno;
+    }
+    temporary = INVALID_HANDLE_VALUE;
+    if (placed && !move_into_place()) {
+        placed = false;
+        error = errno;
+    }
+    if (placed)
+        temporaryPath.clear();
+    else
+        remove_temporary();
+    ReleaseSRWLockExclusive(&outputLock);
+    errno = error;
+    return placed;
+}
+
+void discard_output(std::FILE* output)
+{
+    AcquireSRWLockExclusive(&outputLock);
+    std::fclose(output);
+    temporary = INVALID_HANDLE_VALUE;
+    remove_temporary();
+    ReleaseSRWLockExclusive(&outputLock);
+}
+
+} // namespace sactab
