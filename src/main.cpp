@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "ascii/output_file.hpp"
 #include "ascii/table.hpp"
@@ -120,8 +121,14 @@ std::string wrong_byte_order(const char* path, std::int32_t byteOrderMode)
     return start + "it reads as a little-endian SAC file; run: sactab " + shell_quoted(path) + " 1";
 }
 
-std::string compressed(const char* path, const char* tool, const char* decompress)
+// A compressed file: which compression, and the command that undoes it and
+// keeps the file.
+std::string compressed(const char* path, HeaderCheck check)
 {
+    const auto [tool, decompress] = check == HeaderCheck::gzip    ? std::pair{"gzip", "gunzip"}
+                                    : check == HeaderCheck::bzip2 ? std::pair{"bzip2", "bunzip2"}
+                                    : check == HeaderCheck::xz    ? std::pair{"xz", "unxz"}
+                                                                  : std::pair{"zstd", "unzstd"};
     return "Not a Binary SAC File " + std::string(path) + ": it is compressed with " + tool +
            "; decompress it first, for example with " + decompress + " -k " + shell_quoted(path);
 }
@@ -142,16 +149,10 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
         fail("Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does");
         break;
     case HeaderCheck::gzip:
-        fail(compressed(path, "gzip", "gunzip"));
-        break;
     case HeaderCheck::bzip2:
-        fail(compressed(path, "bzip2", "bunzip2"));
-        break;
     case HeaderCheck::xz:
-        fail(compressed(path, "xz", "unxz"));
-        break;
     case HeaderCheck::zstd:
-        fail(compressed(path, "zstd", "unzstd"));
+        fail(compressed(path, check));
         break;
     case HeaderCheck::miniseed:
         fail("Not a Binary SAC File " + file + ": it holds miniSEED records, which must be converted to SAC first");
