@@ -158,7 +158,8 @@ windows_tests() {
 }
 
 # A private single-node Slurm under a folder of its own: its own config,
-# state, spool, munge socket and ports. Sets slurm_pids and SLURM_CONF.
+# state, spool, munge socket and ports (Slurm's defaults for the rest: munge
+# for authentication, root as its user). Sets slurm_pids and SLURM_CONF.
 start_slurm() { # folder
   local dir=$1 host port
   host=$(hostname -s)
@@ -171,33 +172,23 @@ ClusterName=sactabtest
 SlurmctldHost=$host
 SlurmctldPort=$port
 SlurmdPort=$((port + 1))
-SlurmUser=root
 StateSaveLocation=$dir/state
 SlurmdSpoolDir=$dir/spool
 SlurmctldPidFile=$dir/slurmctld.pid
 SlurmdPidFile=$dir/slurmd.pid
 SlurmctldLogFile=$dir/slurmctld.log
 SlurmdLogFile=$dir/slurmd.log
-AuthType=auth/munge
 AuthInfo=socket=$dir/munge/socket
-CredType=cred/munge
 ProctrackType=proctrack/linuxproc
 TaskPlugin=task/none
-JobAcctGatherType=jobacct_gather/none
-SelectType=select/cons_tres
-MpiDefault=none
-ReturnToService=2
 NodeName=$host CPUs=$(nproc) State=UNKNOWN
 PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
 CONF
   export SLURM_CONF=$dir/slurm.conf
   setpriv --reuid=munge --regid=munge --clear-groups munged --foreground --socket="$dir/munge/socket" \
-    --pid-file="$dir/munge/pid" --log-file="$dir/munge/log" --seed-file="$dir/munge/seed" 2>/dev/null &
-  slurm_pids=($!)
-  slurmctld -D -f "$SLURM_CONF" > /dev/null 2>&1 &
-  slurm_pids+=($!)
-  slurmd -D -f "$SLURM_CONF" > /dev/null 2>&1 &
-  slurm_pids+=($!)
+    --pid-file="$dir/munge/pid" --log-file="$dir/munge/log" --seed-file="$dir/munge/seed" 2>/dev/null & slurm_pids=($!)
+  slurmctld -D -f "$SLURM_CONF" > /dev/null 2>&1 & slurm_pids+=($!)
+  slurmd -D -f "$SLURM_CONF" > /dev/null 2>&1 & slurm_pids+=($!)
   local try
   for try in $(seq 60); do # until the node takes jobs, 30 s at most
     sinfo -h -o %t 2>/dev/null | grep -qx idle && return 0

@@ -94,9 +94,4 @@ TEST(Header, RecognisesAFileReadInTheWrongByteOrder)
     read_header_of(file, 0);
     EXPECT_EQ(check_header(headerBytes, file.size()), HeaderCheck::usable);
     EXPECT_EQ(check_header(headerBytes, file.size() - 1), HeaderCheck::too_short);
-    // Its count, 65,536, reads as 256 in the wrong order, which fits: the
-    // version word still names the order.
-    const auto fitting = sactest::make_sac(0.5f, 0, 65'536, std::vector<float>(65'536), true);
-    read_header_of(fitting, 1);
-    EXPECT_EQ(check_header(headerBytes, fitting.size()), HeaderCheck::other_byte_order);
 }
