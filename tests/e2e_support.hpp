@@ -47,6 +47,7 @@ struct RunAs {
     std::string program;       // empty: SACTAB_BINARY, or the build's own
     std::string rootFolder;    // run in it as / (the caller is root, the program static)
     rlim_t fileSizeLimit = RLIM_INFINITY; // beyond it, writes fail with EFBIG
+    bool native = false;       // never under SACTAB_EMULATOR
 };
 
 inline std::string program_under_test()
@@ -60,7 +61,7 @@ inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output
 {
     std::vector<std::string> command;
     const std::string emulator = env_or("SACTAB_EMULATOR", "");
-    if (!emulator.empty()) command.push_back(emulator);
+    if (!emulator.empty() && !as.native) command.push_back(emulator);
     command.push_back(as.program.empty() ? program_under_test() : as.program);
     command.insert(command.end(), arguments.begin(), arguments.end());
     int pipeEnds[2];
@@ -114,16 +115,8 @@ inline RunResult run_sactab(const std::vector<std::string>& arguments, const Run
 // SACTAB_UNDER_TEST; returns its exit status.
 inline int run_shell(const std::string& command, const std::string& folder = "")
 {
-    const pid_t child = fork();
-    if (child == 0) {
-        setenv("SACTAB_UNDER_TEST", program_under_test().c_str(), 1);
-        if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
-        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    setenv("SACTAB_UNDER_TEST", program_under_test().c_str(), 1);
+    return run_sactab({"-c", command}, {.workingFolder = folder, .program = "/bin/sh", .native = true}).status;
 }
 
 // A copy of the program in `folder`, for a run where the build's own folder
