@@ -130,7 +130,7 @@ package_checks() {
 # with the README's cmd loop, and packs into the zip.
 windows_tests() {
   have_or_install x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
-  have_or_install wine64 wine wine64
+  have_or_install wine wine wine64
   cmake --preset windows
   cmake --build --preset windows -j "$jobs"
   local exe=build/windows/src/sactab.exe imports
