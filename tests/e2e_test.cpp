@@ -343,7 +343,10 @@ TEST_F(Converter, TwoRunsOnOneFileLeaveOneWholeTable)
         int outputs[2];
         pid_t children[2];
         for (int i = 0; i < 2; ++i) children[i] = start_sactab({path("x.sac")}, outputs[i]);
-        for (int i = 0; i < 2; ++i) EXPECT_EQ(finish_sactab(children[i], outputs[i]).status, 0);
+        for (int i = 0; i < 2; ++i) {
+            const RunResult run = finish_sactab(children[i], outputs[i]);
+            EXPECT_EQ(run.status, 0) << run.said;
+        }
     }
     EXPECT_EQ(first_difference(read_file(path("x.sac.asc")).value_or(""), reference_table(0.01f, 0, data)), "");
     EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"x.sac", "x.sac.asc"}));

@@ -99,20 +99,13 @@ bool check_earlier_table()
     return true;
 }
 
-// The earlier table's attributes (hidden, archive, not indexed...) and its
-// access list go to the new one; where that is refused, it keeps what the
-// folder gives it, as a new table would.
+// The earlier table's attributes (hidden, archive, not indexed...) go to the
+// new one. Its access list is the folder's, as for any new file there.
 void keep_earlier_attributes()
 {
-    if (!replacingTable) return;
     constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    if ((earlierAttributes & kept) != 0) SetFileAttributesW(temporaryPath.c_str(), earlierAttributes & kept);
-    DWORD size = 0;
-    GetFileSecurityW(tablePath.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    std::string descriptor(size, '\0');
-    if (size > 0 && GetFileSecurityW(tablePath.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) != 0)
-        SetFileSecurityW(temporaryPath.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
+    if (replacingTable && (earlierAttributes & kept) != 0) SetFileAttributesW(temporaryPath.c_str(), earlierAttributes & kept);
 }
 
 void set_deleted_on_close(HANDLE file, bool deleted)
