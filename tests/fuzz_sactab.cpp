@@ -26,6 +26,15 @@ std::vector<float> data_words(std::vector<std::uint8_t>& bytes, std::size_t coun
     return samples;
 }
 
+// Which NaN a sum of two NaNs keeps depends on the order the compiler puts
+// the operands in, so where B and DELTA are both NaN a time may print as
+// "nan" in one program and "-nan" in another. The sample column has no sums.
+std::string without_time_nan_signs(std::string table)
+{
+    for (std::size_t at = 0; (at = table.find("-nan\t", at)) != std::string::npos;) table.erase(at, 1);
+    return table;
+}
+
 void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBytes)
 {
     std::FILE* input = fmemopen(bytes.data(), bytes.size(), "rb");
@@ -44,9 +53,15 @@ void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBy
     // A known size was checked, so the data must all be there.
     if (fileBytes != UINT64_MAX && evenly == !is_unevenly_spaced() && !complete) std::abort();
     const std::size_t words = static_cast<std::size_t>(SACNPTS) * (evenly ? 1 : 2);
-    if (evenly == !is_unevenly_spaced() && complete &&
-        std::string(text, length) != sactest::reference_table(DELTA, B, data_words(bytes, words)))
-        std::abort();
+    if (evenly == !is_unevenly_spaced() && complete) {
+        const std::string difference =
+            sactest::first_difference(without_time_nan_signs(std::string(text, length)),
+                                      without_time_nan_signs(sactest::reference_table(DELTA, B, data_words(bytes, words))));
+        if (!difference.empty()) {
+            std::fprintf(stderr, "table differs from printf's at %s", difference.c_str());
+            std::abort();
+        }
+    }
     std::free(text);
 }
 
