@@ -46,9 +46,11 @@ stage() { # name command...
   log=build/stage-logs/$((${#stage_logs[@]} + 1)).log
   stage_logs+=("$log")
   echo "== $name =="
+  local started=$SECONDS
   ( set -e; "$@" ) > "$log" 2>&1
   local status=$?
   cat "$log"
+  echo "-- $name: $((SECONDS - started)) s"
   if [ "$status" -ne 0 ]; then
     echo "FAILED: $name (exit status $status)" >&2
     failed_stages+=("$name")
