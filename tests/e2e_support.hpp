@@ -68,8 +68,10 @@ inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output
     if (pipe(pipeEnds) != 0) return -1;
     const pid_t child = fork();
     if (child == 0) {
-        // A test that ignores SIGPIPE for itself must not hand that on.
-        signal(SIGPIPE, SIG_DFL);
+        // The program starts with default signal handling, whoever runs the
+        // tests: the suite ignores SIGPIPE for itself, and nohup or a
+        // background job ignores signals that the program would keep ignoring.
+        for (int signalNumber : {SIGPIPE, SIGHUP, SIGINT, SIGQUIT, SIGTERM}) signal(signalNumber, SIG_DFL);
         const rlimit fileSize{as.fileSizeLimit, as.fileSizeLimit};
         if (as.fileSizeLimit != RLIM_INFINITY && (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &fileSize) != 0))
             _exit(126);
