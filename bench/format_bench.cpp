@@ -84,8 +84,9 @@ void fixed_snprintf(benchmark::State& state)
 
 // Whole lines, as the two loops make them from a file in memory, written to
 // /dev/null: what a line costs apart from the disk.
-void table_lines(benchmark::State& state, float delta)
+void table_lines(benchmark::State& state, float delta, std::int32_t precise)
 {
+    sactab::preciseFlag = precise;
     constexpr std::int32_t count = 1 << 20;
     std::vector<float> data(delta == sactab::undefinedValue ? 2 * count : count);
     std::mt19937 random(3);
@@ -106,13 +107,16 @@ void table_lines(benchmark::State& state, float delta)
         std::fclose(input);
     }
     std::fclose(sink);
+    sactab::preciseFlag = 0;
     state.SetItemsProcessed(state.iterations() * count);
 }
 
 } // namespace
 
-BENCHMARK_CAPTURE(table_lines, evenly_spaced, 0.01f)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(table_lines, unevenly_spaced, sactab::undefinedValue)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(table_lines, evenly_spaced, 0.01f, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(table_lines, unevenly_spaced, sactab::undefinedValue, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(table_lines, evenly_spaced_precise, 0.01f, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(table_lines, unevenly_spaced_precise, sactab::undefinedValue, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(exponent_sactab);
 BENCHMARK(exponent_to_chars);
 BENCHMARK(exponent_snprintf);

@@ -1,6 +1,6 @@
 // The plain way to do the conversion, kept as the yardstick for the
 // benchmark: one fread per word and one fprintf per line. No checks: it is
-// run only on the benchmark's own valid files.
+// run only on the benchmark's own valid files. straightforward [-p] FILE [ORDER]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +37,9 @@ float read_float(std::FILE* input)
 
 int main(int argc, char* argv[])
 {
+    const bool precise = argc > 1 && std::strcmp(argv[1], "-p") == 0;
+    argc -= precise ? 1 : 0;
+    argv += precise ? 1 : 0;
     if (argc < 2) return 1;
     swapWords = argc == 3 && std::atoi(argv[2]) == 0;
     std::FILE* input = std::fopen(argv[1], "rb");
@@ -54,14 +57,23 @@ int main(int argc, char* argv[])
     if (delta != -12345.0f) {
         double time = static_cast<double>(begin);
         for (std::int32_t i = 0; i < count; ++i) {
-            std::fprintf(output, "%e\t%f\n", time, static_cast<double>(read_float(input)));
+            const auto sample = static_cast<double>(read_float(input));
+            if (precise)
+                std::fprintf(output, "%.8e\t%.8e\n", time, sample);
+            else
+                std::fprintf(output, "%e\t%f\n", time, sample);
             time += static_cast<double>(delta);
         }
     } else {
         auto* samples = static_cast<float*>(std::malloc(sizeof(float) * static_cast<std::size_t>(count)));
         for (std::int32_t i = 0; i < count; ++i) samples[i] = read_float(input);
-        for (std::int32_t i = 0; i < count; ++i)
-            std::fprintf(output, "%e,\t%f\n", static_cast<double>(read_float(input)), static_cast<double>(samples[i]));
+        for (std::int32_t i = 0; i < count; ++i) {
+            const auto x = static_cast<double>(read_float(input));
+            if (precise)
+                std::fprintf(output, "%.8e,\t%.8e\n", x, static_cast<double>(samples[i]));
+            else
+                std::fprintf(output, "%e,\t%f\n", x, static_cast<double>(samples[i]));
+        }
         std::free(samples);
     }
     return std::fclose(output) == 0 ? 0 : 1;

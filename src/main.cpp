@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <string>
 #include <utility>
 
+#include "ascii/number_format.hpp"
 #include "ascii/output_file.hpp"
 #include "ascii/table.hpp"
 #include "sac/byte_order.hpp"
@@ -29,18 +31,21 @@ static_assert(sizeof(off_t) == 8, "recordings and tables past 2 GiB need 64-bit 
 namespace {
 
 constexpr const char* usage =
-    "Usage: sactab FILE [BYTEORDER]\n"
+    "Usage: sactab [-p | --precise] FILE [BYTEORDER]\n"
     "Convert the binary SAC seismogram FILE into a text table, FILE.asc, beside it:\n"
     "one line per sample, holding the time (or the file's own x value) and the sample.\n"
     "\n"
-    "  BYTEORDER    1 (the default) if FILE is little-endian, 0 if it is big-endian;\n"
-    "               on a big-endian host every file is read big-endian\n"
-    "  -h, --help   show this help and exit\n"
-    "  --version    show the version and exit\n"
+    "  BYTEORDER      1 (the default) if FILE is little-endian, 0 if it is big-endian;\n"
+    "                 on a big-endian host every file is read big-endian\n"
+    "  -p, --precise  nine significant digits in both columns, which keep every sample\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
     "\n"
     "Prints nothing and exits with 0 on success; otherwise prints one line and exits\n"
-    "with 1, leaving any earlier FILE.asc as it was. A write-protected FILE.asc is\n"
-    "refused, unless run as root, which replaces it and keeps its mode.\n"
+    "with 1, leaving any earlier FILE.asc as it was. Without -p, a recording whose\n"
+    "samples or times the default columns cannot tell apart is refused, with the\n"
+    "command that converts it. A write-protected FILE.asc is refused, unless run\n"
+    "as root, which replaces it and keeps its mode.\n"
     "See sactab(1) for the details.";
 
 // --help and --version count only as the one argument, so every other command
@@ -85,6 +90,22 @@ bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
     return true;
 }
 
+// [-p | --precise] [--] FILE [BYTEORDER]: an option counts only when a FILE
+// follows it, so that "sactab -p" still converts a file named -p. Returns
+// the position of FILE.
+int take_options(int argc, char* argv[])
+{
+    int first = 1;
+    if (argc > first + 1 && (std::strcmp(argv[first], "-p") == 0 || std::strcmp(argv[first], "--precise") == 0)) {
+        preciseFlag = 1;
+        ++first;
+    }
+    if (argc > first + 1 && std::strcmp(argv[first], "--") == 0) ++first;
+    return first;
+}
+
+// `argc` counts FILE and what follows it, plus one, as if no option stood
+// before FILE.
 bool check_arguments(int argc, char* argv[], std::int32_t& byteOrderMode)
 {
     if (argc < 2) {
@@ -111,14 +132,53 @@ std::string shell_quoted(const std::string& path)
     return quoted + "'";
 }
 
+// The command that converts the file, to paste: its options, the path (after
+// "--" where it could pass for an option) and the byte-order argument when one
+// is needed ("0" or "1"; empty: none).
+std::string suggested_command(const char* path, bool precise, const std::string& byteOrder)
+{
+    std::string command = precise ? "sactab -p " : "sactab ";
+    if (path[0] == '-') command += "-- ";
+    command += shell_quoted(path);
+    return byteOrder.empty() ? command : command + " " + byteOrder;
+}
+
+// The argument that reads the file as this run did, where one is needed.
+std::string byte_order_argument(std::int32_t byteOrderMode)
+{
+    return byteOrderMode == 0 && endian_check() == 0 ? "0" : "";
+}
+
 // The file makes sense only in the other byte order: say so first, with the
 // command that converts it.
 std::string wrong_byte_order(const char* path, std::int32_t byteOrderMode)
 {
     const std::string start = "Wrong Byte Order in " + std::string(path) + ": ";
+    const bool precise = preciseFlag == 1;
     if (endian_check() == 1) return start + "the file looks little-endian, which this host does not read";
-    if (byteOrderMode == 1) return start + "it reads as a big-endian SAC file; run: sactab " + shell_quoted(path) + " 0";
-    return start + "it reads as a little-endian SAC file; run: sactab " + shell_quoted(path) + " 1";
+    if (byteOrderMode == 1) return start + "it reads as a big-endian SAC file; run: " + suggested_command(path, precise, "0");
+    return start + "it reads as a little-endian SAC file; run: " + suggested_command(path, precise, "1");
+}
+
+std::string exponent_text(double value)
+{
+    char text[maxExponentChars + 8];
+    return {text, format_exponent(text, value)};
+}
+
+// The default columns would lose the data; -p keeps it.
+void report_lost_digits(LoopEnd end, const char* path, std::int32_t byteOrderMode)
+{
+    const std::string run = "; run: " + suggested_command(path, true, byte_order_argument(byteOrderMode));
+    if (end == LoopEnd::times_repeat) {
+        char interval[32];
+        std::snprintf(interval, sizeof interval, "%g", std::fabs(static_cast<double>(DELTA)));
+        fail("Times Too Close for Seven Digits in " + std::string(path) + ": from " + exponent_text(repeatedTime) +
+             " on, lines " + interval + " s apart print the same time" + run);
+    } else {
+        fail("Samples Too Small for Six Decimals in " + std::string(path) + ": the largest is " +
+             exponent_text(static_cast<double>(largestSample)) + run);
+    }
 }
 
 // A compressed file: which compression, and the command that undoes it and
@@ -209,7 +269,9 @@ bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOr
 
 void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
-    if (end == LoopEnd::write_failed) {
+    if (end == LoopEnd::times_repeat) {
+        report_lost_digits(end, path, byteOrderMode);
+    } else if (end == LoopEnd::write_failed) {
         report_unwritable();
     } else if (end == LoopEnd::no_memory) {
         fail("Not Enough Memory for " + std::to_string(SACNPTS) + " Samples of " + path);
@@ -248,6 +310,11 @@ int convert(const char* path, std::int32_t byteOrderMode)
         report_loop_end(end, input, path, byteOrderMode);
         return EXIT_FAILURE;
     }
+    if (preciseFlag != 1 && samples_too_small()) {
+        discard_output(output);
+        report_lost_digits(end, path, byteOrderMode);
+        return EXIT_FAILURE;
+    }
     if (!commit_output(output)) {
         report_unwritable();
         return EXIT_FAILURE;
@@ -260,7 +327,8 @@ int convert(const char* path, std::int32_t byteOrderMode)
 int main(int argc, char* argv[])
 {
     if (answered_help_or_version(argc, argv)) return EXIT_SUCCESS;
+    const int file = take_options(argc, argv);
     std::int32_t byteOrderMode = 1;
-    if (!check_arguments(argc, argv, byteOrderMode)) return EXIT_FAILURE;
-    return convert(argv[1], byteOrderMode);
+    if (!check_arguments(argc - file + 1, argv + file - 1, byteOrderMode)) return EXIT_FAILURE;
+    return convert(argv[file], byteOrderMode);
 }

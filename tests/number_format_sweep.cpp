@@ -1,6 +1,6 @@
 // Every one of the 2^32 float bit patterns through the sample column, and
-// widened through the time column, against snprintf. Takes a while: run on
-// demand (see the README), not with every build.
+// widened through the time column and the precise format, against snprintf.
+// Takes a while: run on demand (see the README), not with every build.
 #include <bit>
 #include <cinttypes>
 #include <cstdio>
@@ -27,6 +27,10 @@ std::uint64_t check_range(std::uint64_t first, std::uint64_t end)
         char* exponentEnd = sactab::format_exponent(ours, wide);
         *exponentEnd = '\0';
         std::snprintf(theirs, sizeof theirs, "%e", wide);
+        same = same && std::strcmp(ours, theirs) == 0;
+        char* preciseEnd = sactab::format_precise(ours, wide);
+        *preciseEnd = '\0';
+        std::snprintf(theirs, sizeof theirs, "%.8e", wide);
         same = same && std::strcmp(ours, theirs) == 0;
         if (!same && ++mismatches <= 10) std::printf("mismatch at float bits 0x%08" PRIx64 "\n", bits);
     }

@@ -13,6 +13,7 @@
 
 using sactab::format_exponent;
 using sactab::format_fixed;
+using sactab::format_precise;
 
 namespace {
 
@@ -22,16 +23,25 @@ std::string exponent_text(double value)
     return {text, format_exponent(text, value)};
 }
 
+std::string precise_text(double value)
+{
+    char text[64];
+    return {text, format_precise(text, value)};
+}
+
 std::string fixed_text(float value)
 {
     char text[64];
     return {text, format_fixed(text, value)};
 }
 
-std::string printf_exponent(double value)
+std::string printf_exponent(double value, bool precise = false)
 {
     char text[512];
-    std::snprintf(text, sizeof text, "%e", value);
+    if (precise)
+        std::snprintf(text, sizeof text, "%.8e", value);
+    else
+        std::snprintf(text, sizeof text, "%e", value);
     return text;
 }
 
@@ -50,9 +60,12 @@ std::string printf_fixed(double value)
     return ::testing::AssertionFailure() << ours << " instead of " << theirs << " for bits 0x" << std::hex << bits;
 }
 
+// Both exponent formats: "%e" of the default columns and "%.8e" of -p.
 ::testing::AssertionResult exponent_like_printf(double value)
 {
-    return like_printf(exponent_text(value), printf_exponent(value), std::bit_cast<std::uint64_t>(value));
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const auto seven = like_printf(exponent_text(value), printf_exponent(value), bits);
+    return seven ? like_printf(precise_text(value), printf_exponent(value, true), bits) : seven;
 }
 
 ::testing::AssertionResult fixed_like_printf(float value)
@@ -191,6 +204,7 @@ TEST(Special, NanInfinityAndZeroWithBothSigns)
           {0.0, "0.000000e+00", "0.000000"}, {-0.0, "-0.000000e+00", "-0.000000"}}) {
         EXPECT_EQ(exponent_text(value), exponent);
         EXPECT_EQ(fixed_text(static_cast<float>(value)), fixed);
+        ASSERT_TRUE(exponent_like_printf(value));
     }
     EXPECT_EQ(fixed_text(std::bit_cast<float>(0xFF800001u)), "-nan"); // signalling, negative
     EXPECT_EQ(fixed_text(-0.0000004f), "-0.000000");

@@ -38,29 +38,31 @@ inline Bytes make_sac(float delta, float begin, std::int32_t count, const std::v
     return file;
 }
 
-inline std::string printf_line(bool uneven, double x, float sample)
+inline std::string printf_line(bool uneven, double x, float sample, bool precise)
 {
     char line[128];
-    if (uneven)
+    if (precise)
+        std::snprintf(line, sizeof line, uneven ? "%.8e,\t%.8e\n" : "%.8e\t%.8e\n", x, static_cast<double>(sample));
+    else if (uneven)
         std::snprintf(line, sizeof line, "%e,\t%f\n", x, static_cast<double>(sample));
     else
         std::snprintf(line, sizeof line, "%e\t%f\n", x, static_cast<double>(sample));
     return line;
 }
 
-// The table as the plain design computes it, with snprintf.
-inline std::string reference_table(float delta, float begin, const std::vector<float>& data)
+// The table as the plain design computes it, with snprintf; `precise`: as -p.
+inline std::string reference_table(float delta, float begin, const std::vector<float>& data, bool precise = false)
 {
     std::string table;
     if (delta == -12345.0f) {
         const std::size_t count = data.size() / 2;
         for (std::size_t i = 0; i < count; ++i)
-            table += printf_line(true, static_cast<double>(data[count + i]), data[i]);
+            table += printf_line(true, static_cast<double>(data[count + i]), data[i], precise);
         return table;
     }
     double time = static_cast<double>(begin);
     for (float sample : data) {
-        table += printf_line(false, time, sample);
+        table += printf_line(false, time, sample, precise);
         time += static_cast<double>(delta);
     }
     return table;

@@ -5,15 +5,15 @@
 # Converts the SAC files listed in LIST, one path per line (spaces allowed),
 # with sactab, as the tasks of a Slurm job array:
 #
-#   sbatch --array=0-N sactab-array.sbatch LIST [BYTEORDER]
+#   sbatch --array=0-N sactab-array.sbatch [-p] LIST [BYTEORDER]
 #
 # Line i of LIST goes to task i mod the number of tasks, so any array size
 # works; each task runs up to --cpus-per-task conversions at once. Every file
 # that fails prints one line "PATH: MESSAGE" in the task's output, and its
 # path is added to sactab-failed-JOB_TASK.list in the folder sbatch ran in;
 # a task with any failure exits 1, so sbatch --wait, sacct and the array's
-# state show it. sactab comes from the PATH, or from $SACTAB. BYTEORDER (0
-# for big-endian files) is passed on to every run.
+# state show it. sactab comes from the PATH, or from $SACTAB. -p (precise
+# tables) and BYTEORDER (0 for big-endian files) are passed on to every run.
 #
 # Make the list:     find /archive -iname '*.sac' > list.txt
 # Size the array:    one core converts a few hundred short recordings a
@@ -22,7 +22,13 @@
 # Resubmit failures: cat sactab-failed-JOB_*.list > retry.txt
 #                    sbatch --array=0-3 sactab-array.sbatch retry.txt 0
 set -uo pipefail
-list=${1:?usage: sbatch --array=0-N sactab-array.sbatch LIST [BYTEORDER]}
+usage="usage: sbatch --array=0-N sactab-array.sbatch [-p] LIST [BYTEORDER]"
+export SACTAB_PRECISE=
+if [ "${1:-}" = -p ] || [ "${1:-}" = --precise ]; then
+  SACTAB_PRECISE=-p
+  shift
+fi
+list=${1:?$usage}
 export SACTAB=${SACTAB:-sactab}
 export SACTAB_ORDER=${2:-}
 export SACTAB_FAILED="${SLURM_SUBMIT_DIR:-.}/sactab-failed-${SLURM_ARRAY_JOB_ID:-${SLURM_JOB_ID:-0}}_${SLURM_ARRAY_TASK_ID:-0}.list"
@@ -32,7 +38,7 @@ task=$((${SLURM_ARRAY_TASK_ID:-0} - ${SLURM_ARRAY_TASK_MIN:-0}))
 # This task's share of the lines, separated by NUL for xargs.
 awk -v tasks="$tasks" -v task="$task" 'length($0) > 0 && (NR - 1) % tasks == task { printf "%s%c", $0, 0 }' "$list" |
   xargs -0 -r -n 1 -P "${SLURM_CPUS_PER_TASK:-1}" sh -c '
-    said=$("$SACTAB" "$1" $SACTAB_ORDER) && exit 0
+    said=$("$SACTAB" $SACTAB_PRECISE -- "$1" $SACTAB_ORDER) && exit 0
     echo "$1: $said"
     printf "%s\n" "$1" >> "$SACTAB_FAILED"
     exit 1' sh || exit 1

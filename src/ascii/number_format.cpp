@@ -126,10 +126,28 @@ int estimate_decimal_exponent(int binaryExponent)
     return (binaryExponent * 78913) >> 18;
 }
 
+// value < 10^9 as nine digits with leading zeros.
+char* write_nine_digits(char* out, std::uint32_t value)
+{
+    *out = static_cast<char>('0' + value / 100'000'000);
+    store_bytes(out + 1, eight_digits(value % 100'000'000) | asciiZeros);
+    return out + 9;
+}
+
+// The first digit, the point and the rest of `digits` (which has exactly
+// `significantDigits` digits), then the exponent in printf's form.
+template <int significantDigits>
 char* write_exponent_form(char* out, std::uint32_t digits, int decimalExponent)
 {
-    out[0] = static_cast<char>('0' + digits / 1'000'000);
-    out = write_point_six_digits(out + 1, digits % 1'000'000);
+    if constexpr (significantDigits == 7) {
+        out[0] = static_cast<char>('0' + digits / 1'000'000);
+        out = write_point_six_digits(out + 1, digits % 1'000'000);
+    } else {
+        write_nine_digits(out + 1, digits);
+        out[0] = out[1];
+        out[1] = '.';
+        out += 10;
+    }
     *out++ = 'e';
     *out++ = decimalExponent < 0 ? '-' : '+';
     const auto magnitude = static_cast<std::uint32_t>(decimalExponent < 0 ? -decimalExponent : decimalExponent);
@@ -137,9 +155,9 @@ char* write_exponent_form(char* out, std::uint32_t digits, int decimalExponent)
     return write_two_digits(out, magnitude % 100);
 }
 
-char* exponent_fallback(char* out, double value)
+char* exponent_fallback(char* out, double value, int precision)
 {
-    return std::to_chars(out, out + maxExponentChars, value, std::chars_format::scientific, 6).ptr;
+    return std::to_chars(out, out + maxPreciseChars, value, std::chars_format::scientific, precision).ptr;
 }
 
 char* fixed_fallback(char* out, float value)
@@ -147,47 +165,77 @@ char* fixed_fallback(char* out, float value)
     return std::to_chars(out, out + maxFixedChars, static_cast<double>(value), std::chars_format::fixed, 6).ptr;
 }
 
-} // namespace
-
-char* format_exponent(char* out, double value)
+constexpr double power_of_ten_constant(int exponent)
 {
+    double power = 1;
+    for (int i = 0; i < exponent; ++i) power *= 10;
+    return power;
+}
+
+// printf("%.*e", significantDigits - 1, value). |value| * 10^(P - E), with
+// P = significantDigits - 1 and E the decimal exponent, lies in [10^P,
+// 10^(P+1)) and is off by less than 10^(P+1) * 2^-52 (two roundings to
+// double of 2^-53 each: the correctly rounded power and the product; the
+// proof assumes every operation rounds to double and none is contracted
+// into a fused multiply-add). Rounding it to an integer therefore gives
+// printf's digits unless it lies within `tieMargin` of a tie, where the
+// library decides. The table's powers serve binary exponents -152 to 179
+// (decimal exponents -46 to 54); the rest, subnormals included, are rare
+// and left to the library too. The estimate of E is never too large (even
+// the smallest double of each binary exponent scales to 10^P or more), so
+// only a step up is ever needed.
+template <int significantDigits>
+char* write_scientific(char* out, double value)
+{
+    constexpr int precision = significantDigits - 1;
+    constexpr double lowest = power_of_ten_constant(precision);
+    constexpr double highest = power_of_ten_constant(significantDigits);
+    constexpr double tieMargin = 1e-6;
+    static_assert(highest * 0x1p-52 < tieMargin, "the scaled value's error must stay within the tie margin");
+    static_assert(highest < 0x1p32, "the digits must fit 32 bits");
+
     const auto bits = std::bit_cast<std::uint64_t>(value);
     const bool negative = (bits >> 63) != 0;
     const auto biasedExponent = static_cast<int>(bits >> 52 & 0x7FF);
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     if (biasedExponent == 0x7FF) return write_special(out, negative, fraction != 0);
-    if (biasedExponent == 0 && fraction == 0) return write_text(write_sign(out, negative), "0.000000e+00");
+    if (biasedExponent == 0 && fraction == 0) {
+        out = write_sign(out, negative);
+        return write_text(out, significantDigits == 7 ? "0.000000e+00" : "0.00000000e+00");
+    }
     int decimalExponent = estimate_decimal_exponent(biasedExponent - 1023);
-    // The table's powers serve the binary exponents -152 to 179 (decimal
-    // exponents -46 to 54); the rest, subnormals included, are rare and left
-    // to the library.
-    if (decimalExponent < 6 - largestPower || decimalExponent + 1 > 6 - smallestPower)
-        return exponent_fallback(out, value);
+    if (decimalExponent < precision - largestPower || decimalExponent + 1 > precision - smallestPower)
+        return exponent_fallback(out, value, precision);
 
-    // scaled = |value| * 10^(6 - E) lies in [10^6, 10^7) and is off by less
-    // than 2.3e-9 (two roundings of 2^-53 each on a number below 10^7), so
-    // rounding it to an integer gives printf's seven digits unless it lies
-    // within that error of a tie. The estimate is never too large: even the
-    // smallest double of each binary exponent scales to 10^6 or more, so
-    // only a step up is ever needed, and after it the digits lie in
-    // [10^6, 10^7].
     const double magnitude = std::fabs(value);
-    double scaled = magnitude * power_of_ten(6 - decimalExponent);
-    if (scaled >= 1e7) {
+    double scaled = magnitude * power_of_ten(precision - decimalExponent);
+    if (scaled >= highest) {
         ++decimalExponent;
-        scaled = magnitude * power_of_ten(6 - decimalExponent);
+        scaled = magnitude * power_of_ten(precision - decimalExponent);
     }
     // Adding 2^52 rounds scaled to an integer, held in the low bits, without
     // a branch on which way it went; near a tie the library decides.
     const double shifted = scaled + 0x1p52;
     const double rest = scaled - (shifted - 0x1p52);
-    if (std::fabs(rest) > 0.5 - 1e-6) return exponent_fallback(out, value);
+    if (std::fabs(rest) > 0.5 - tieMargin) return exponent_fallback(out, value, precision);
     auto digits = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
-    if (digits == 10'000'000) {
-        digits = 1'000'000;
+    if (digits == static_cast<std::uint32_t>(highest)) {
+        digits = static_cast<std::uint32_t>(lowest);
         ++decimalExponent;
     }
-    return write_exponent_form(write_sign(out, negative), digits, decimalExponent);
+    return write_exponent_form<significantDigits>(write_sign(out, negative), digits, decimalExponent);
+}
+
+} // namespace
+
+char* format_exponent(char* out, double value)
+{
+    return write_scientific<7>(out, value);
+}
+
+char* format_precise(char* out, double value)
+{
+    return write_scientific<9>(out, value);
 }
 
 char* format_fixed(char* out, float value)

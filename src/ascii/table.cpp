@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +16,9 @@
 namespace sactab {
 
 char ascFileName[outputNameBytes];
+std::int32_t preciseFlag = 0;
+double repeatedTime = 0;
+float largestSample = 0;
 
 namespace {
 
@@ -25,6 +30,7 @@ constexpr std::size_t blockSamples = 16384;
 constexpr std::size_t shortBlockSamples = 512;
 constexpr std::size_t shortRecordingSamples = 16 * shortBlockSamples;
 constexpr std::size_t maxLineChars = maxExponentChars + 2 + maxFixedChars + 1;
+static_assert(2 * maxPreciseChars + 3 <= maxLineChars, "a precise line fits where a default one does");
 
 float sampleBlock[blockSamples];
 char textBlock[blockSamples * maxLineChars];
@@ -35,16 +41,48 @@ bool write_text_block(std::FILE* output, const char* end)
     return std::fwrite(textBlock, 1, length, output) == length;
 }
 
+// Set by a line whose time repeats the line before; ends the loop after its block.
+bool timesRepeat = false;
+
 // The separator is "\t" or ",\t"; its length is known where the line is made.
-template <std::size_t separatorLength>
+template <bool precise, std::size_t separatorLength>
 char* write_line(char* out, double x, const char (&separator)[separatorLength], float sample)
 {
-    out = format_exponent(out, x);
+    out = precise ? format_precise(out, x) : format_exponent(out, x);
     std::memcpy(out, separator, separatorLength - 1);
     out += separatorLength - 1;
-    out = format_fixed(out, sample);
+    out = precise ? format_precise(out, static_cast<double>(sample)) : format_fixed(out, sample);
     *out++ = '\n';
     return out;
+}
+
+// The magnitude's bits order finite floats as their values do; NaN and
+// infinity count as 0.
+std::uint32_t finite_magnitude_bits(float value)
+{
+    const std::uint32_t magnitude = std::bit_cast<std::uint32_t>(value) & 0x7FFF'FFFFu;
+    return magnitude < 0x7F80'0000u ? magnitude : 0;
+}
+
+std::uint64_t load_eight(const char* text)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, text, 8);
+    return word;
+}
+
+// A finite time's text is 12 to 14 characters: its first and last eight
+// and its length tell it apart from the line before without a memcmp.
+struct TimeText {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::size_t length;
+    bool operator==(const TimeText&) const = default;
+};
+
+TimeText time_text(const char* start, const char* end)
+{
+    return {load_eight(start), load_eight(end - 8), static_cast<std::size_t>(end - start)};
 }
 
 std::uint64_t physical_memory_bytes()
@@ -95,6 +133,7 @@ LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, Make
         char* end = textBlock;
         for (std::size_t i = 0; i < got; ++i) end = make_line(end, done + i, sampleBlock[i]);
         if (!write_text_block(output, end)) return LoopEnd::write_failed;
+        if (timesRepeat) return LoopEnd::times_repeat;
         if (got < want) return LoopEnd::short_input;
         done += got;
     }
@@ -115,6 +154,11 @@ bool make_output_name(const char* inputPath)
     return true;
 }
 
+bool samples_too_small()
+{
+    return largestSample != 0 && static_cast<double>(largestSample) < 0.001;
+}
+
 LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
 {
     // The time is accumulated, not computed as B + i * DELTA: line i shows B
@@ -122,11 +166,37 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
     double time = static_cast<double>(B);
     const auto step = static_cast<double>(DELTA);
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
-    return write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
-        out = write_line(out, time, "\t", sample);
+    if (preciseFlag == 1)
+        return write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
+            out = write_line<true>(out, time, "\t", sample);
+            time += step;
+            return out;
+        });
+    // Finite times only: "nan" and "inf" are not a time axis to judge.
+    const bool judgeTimes = std::isfinite(time) && std::isfinite(step) && step != 0;
+    TimeText previous{};
+    std::uint32_t largest = 0;
+    timesRepeat = false;
+    const LoopEnd end = write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
+        char* const start = out;
+        out = format_exponent(out, time);
+        if (judgeTimes) {
+            const TimeText current = time_text(start, out);
+            if (current == previous && !timesRepeat) {
+                timesRepeat = true;
+                repeatedTime = time;
+            }
+            previous = current;
+        }
+        largest = std::max(largest, finite_magnitude_bits(sample));
+        *out++ = '\t';
+        out = format_fixed(out, sample);
+        *out++ = '\n';
         time += step;
         return out;
     });
+    largestSample = std::bit_cast<float>(largest);
+    return end;
 }
 
 LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
@@ -135,10 +205,19 @@ LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
     float* samples = nullptr;
     LoopEnd end = read_sample_store(input, count, samples);
     if (end == LoopEnd::complete) {
+        std::uint32_t largest = 0;
+        for (std::size_t i = 0; i < count; ++i) largest = std::max(largest, finite_magnitude_bits(samples[i]));
+        largestSample = std::bit_cast<float>(largest);
         // The second block holds the x values, in the order of the samples.
-        end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
-            return write_line(out, static_cast<double>(x), ",\t", samples[i]);
-        });
+        timesRepeat = false;
+        if (preciseFlag == 1)
+            end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
+                return write_line<true>(out, static_cast<double>(x), ",\t", samples[i]);
+            });
+        else
+            end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
+                return write_line<false>(out, static_cast<double>(x), ",\t", samples[i]);
+            });
     }
     std::free(samples);
     return end;

@@ -1,14 +1,19 @@
 // The text table: its name and the two loops that fill it.
 //
-//   evenly spaced:    "%e\t%f\n"   time (B plus DELTA, added once per line), sample
-//   unevenly spaced:  "%e,\t%f\n"  the file's own x value, sample
+//                     default          precise (-p)
+//   evenly spaced:    "%e\t%f\n"       "%.8e\t%.8e\n"    time (B plus DELTA, added once per line), sample
+//   unevenly spaced:  "%e,\t%f\n"      "%.8e,\t%.8e\n"   the file's own x value, sample
 #pragma once
 
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace sactab {
+
+// 1 = both columns with nine significant digits, 0 = the default formats.
+extern std::int32_t preciseFlag;
 
 // The output path: the input path as given, with ".asc" appended. A plain
 // buffer, so that nothing runs for it at start-up; it holds any path the
@@ -26,7 +31,17 @@ enum class LoopEnd {
     short_input,   // the input ended (or failed) before the last data word
     no_memory,     // no room for the unevenly spaced sample block
     write_failed,  // the output refused a write; errno tells why
+    times_repeat,  // default format: two lines in a row print repeatedTime
 };
+
+// What a default-format loop learnt of the data: the first time printed on
+// two lines in a row, and the largest magnitude of a finite sample.
+extern double repeatedTime;
+extern float largestSample;
+
+// The six decimals of "%f" keep at most three significant digits of any
+// sample (the largest is below 0.001, and not zero).
+bool samples_too_small();
 
 LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output);
 LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output);
