@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "ascii/number_format.hpp"
@@ -75,6 +77,63 @@ void fail(const std::string& what)
     say(what + ". Exiting...");
 }
 
+// Bytes that would break the message's one line or reach the terminal as
+// commands: the C0 controls and DEL.
+bool has_control_characters(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+}
+
+// The $'...' form of bash, zsh and ksh, as GNU tools quote such names.
+std::string ansi_c_quoted(std::string_view text)
+{
+    constexpr std::string_view controls = "\a\b\t\n\v\f\r";
+    constexpr std::string_view letters = "abtnvfr";
+    std::string quoted = "$'";
+    for (const char c : text) {
+        const std::size_t named = controls.find(c);
+        if (c == '\\' || c == '\'') {
+            quoted += {'\\', c};
+        } else if (named != std::string_view::npos) {
+            quoted += {'\\', letters[named]};
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char octal[8];
+            std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            quoted += octal;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+// A name or argument as a message shows it: as it is, unless it holds
+// control characters, which could split the line or pose as another message.
+std::string shown(std::string_view text)
+{
+    return has_control_characters(text) ? ansi_c_quoted(text) : std::string(text);
+}
+
+// The path as a shell takes it back, so a suggested command can be pasted:
+// as it is when it holds only safe characters (bytes past ASCII are letters
+// of UTF-8 names), otherwise quoted. cmd and PowerShell read double quotes,
+// which a Windows name cannot hold; POSIX shells read single quotes.
+std::string shell_quoted(std::string_view path)
+{
+#ifdef _WIN32
+    const auto safe = [](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr("\\/._-+:@", c) != nullptr; };
+    if (!path.empty() && std::all_of(path.begin(), path.end(), safe)) return std::string(path);
+    return "\"" + std::string(path) + "\"";
+#else
+    const auto safe = [](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr("/._-+,:@%", c) != nullptr; };
+    if (!path.empty() && std::all_of(path.begin(), path.end(), safe)) return std::string(path);
+    if (has_control_characters(path)) return ansi_c_quoted(path);
+    std::string quoted = "'";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+#endif
+}
+
 // The byte-order argument, with the rules of atoi: blanks, a sign, digits.
 // Values beyond int's range, where atoi is undefined, count as invalid.
 bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
@@ -82,7 +141,7 @@ bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
     errno = 0;
     const long value = std::strtol(argument, nullptr, 10);
     if (errno == ERANGE || (value != 0 && value != 1)) {
-        fail("Invalid Byte Order " + std::string(argument) +
+        fail("Invalid Byte Order " + shown(argument) +
              ": use 1 for a little-endian file or 0 for a big-endian file");
         return false;
     }
@@ -120,16 +179,11 @@ bool check_arguments(int argc, char* argv[], std::int32_t& byteOrderMode)
     return argc == 2 || parse_byte_order(argv[2], byteOrderMode);
 }
 
-// The path as a POSIX shell takes it back, so a suggested command can be
-// pasted: as it is when it holds only safe characters (bytes past ASCII are
-// letters of UTF-8 names), otherwise in single quotes.
-std::string shell_quoted(const std::string& path)
+// A path as the last arguments of a command: quoted, and after "--" where it
+// could pass for an option.
+std::string file_argument(std::string_view path)
 {
-    const auto safe = [](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr("/._-+,:@%", c) != nullptr; };
-    if (!path.empty() && std::all_of(path.begin(), path.end(), safe)) return path;
-    std::string quoted = "'";
-    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
+    return (path.starts_with("-") ? "-- " : "") + shell_quoted(path);
 }
 
 // The command that converts the file, to paste: its options, the path (after
@@ -137,9 +191,7 @@ std::string shell_quoted(const std::string& path)
 // is needed ("0" or "1"; empty: none).
 std::string suggested_command(const char* path, bool precise, const std::string& byteOrder)
 {
-    std::string command = precise ? "sactab -p " : "sactab ";
-    if (path[0] == '-') command += "-- ";
-    command += shell_quoted(path);
+    const std::string command = (precise ? "sactab -p " : "sactab ") + file_argument(path);
     return byteOrder.empty() ? command : command + " " + byteOrder;
 }
 
@@ -153,7 +205,7 @@ std::string byte_order_argument(std::int32_t byteOrderMode)
 // command that converts it.
 std::string wrong_byte_order(const char* path, std::int32_t byteOrderMode)
 {
-    const std::string start = "Wrong Byte Order in " + std::string(path) + ": ";
+    const std::string start = "Wrong Byte Order in " + shown(path) + ": ";
     const bool precise = preciseFlag == 1;
     if (endian_check() == 1) return start + "the file looks little-endian, which this host does not read";
     if (byteOrderMode == 1) return start + "it reads as a big-endian SAC file; run: " + suggested_command(path, precise, "0");
@@ -173,31 +225,39 @@ void report_lost_digits(LoopEnd end, const char* path, std::int32_t byteOrderMod
     if (end == LoopEnd::times_repeat) {
         char interval[32];
         std::snprintf(interval, sizeof interval, "%g", std::fabs(static_cast<double>(DELTA)));
-        fail("Times Too Close for Seven Digits in " + std::string(path) + ": from " + exponent_text(repeatedTime) +
+        fail("Times Too Close for Seven Digits in " + shown(path) + ": from " + exponent_text(repeatedTime) +
              " on, lines " + interval + " s apart print the same time" + run);
     } else {
-        fail("Samples Too Small for Six Decimals in " + std::string(path) + ": the largest is " +
+        fail("Samples Too Small for Six Decimals in " + shown(path) + ": the largest is " +
              exponent_text(static_cast<double>(largestSample)) + run);
     }
 }
 
-// A compressed file: which compression, and the command that undoes it and
-// keeps the file.
-std::string compressed(const char* path, HeaderCheck check)
+// A compressed file: which compression, and a command that undoes it beside
+// the file and converts what it gives. A name with the compression's own
+// suffix loses it; any other name gains ".unpacked".
+std::string compressed(const char* path, HeaderCheck check, std::int32_t byteOrderMode)
 {
-    const auto [tool, decompress] = check == HeaderCheck::gzip    ? std::pair{"gzip", "gunzip"}
-                                    : check == HeaderCheck::bzip2 ? std::pair{"bzip2", "bunzip2"}
-                                    : check == HeaderCheck::xz    ? std::pair{"xz", "unxz"}
-                                                                  : std::pair{"zstd", "unzstd"};
-    return "Not a Binary SAC File " + std::string(path) + ": it is compressed with " + tool +
-           "; decompress it first, for example with " + decompress + " -k " + shell_quoted(path);
+    const auto [tool, decompress, suffix] = check == HeaderCheck::gzip    ? std::tuple{"gzip", "gunzip", ".gz"}
+                                            : check == HeaderCheck::bzip2 ? std::tuple{"bzip2", "bunzip2", ".bz2"}
+                                            : check == HeaderCheck::xz    ? std::tuple{"xz", "unxz", ".xz"}
+                                                                          : std::tuple{"zstd", "unzstd", ".zst"};
+    const std::string name = path;
+    const std::size_t stem = name.size() - std::strlen(suffix);
+    const bool suffixed = name.size() > std::strlen(suffix) && name.ends_with(suffix) && name[stem - 1] != '/';
+    const std::string unpacked = suffixed ? name.substr(0, stem) : name + ".unpacked";
+    const std::string undo = std::string(decompress) + (suffixed ? " -k " + file_argument(name)
+                                                                 : " -c " + file_argument(name) + " > " + shell_quoted(unpacked));
+    return "Not a Binary SAC File " + shown(path) + ": it is compressed with " + tool +
+           "; decompress it first, for example with " + undo + " && " +
+           suggested_command(unpacked.c_str(), preciseFlag == 1, byte_order_argument(byteOrderMode));
 }
 
 // Why a file cannot be converted, once its header was read in full or the
 // input ended; `fileBytes` is its size, or what a stream held.
 void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t fileBytes, std::int32_t byteOrderMode)
 {
-    const std::string file = path;
+    const std::string file = shown(path);
     switch (check) {
     case HeaderCheck::negative_count:
         fail("Negative Sample Count " + std::to_string(SACNPTS) + " in " + file);
@@ -212,7 +272,7 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
     case HeaderCheck::bzip2:
     case HeaderCheck::xz:
     case HeaderCheck::zstd:
-        fail(compressed(path, check));
+        fail(compressed(path, check, byteOrderMode));
         break;
     case HeaderCheck::miniseed:
         fail("Not a Binary SAC File " + file + ": it holds miniSEED records, which must be converted to SAC first");
@@ -224,7 +284,16 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
         fail("Not a Binary SAC File " + file + ": its header version (word 76) is " + std::to_string(header_version()) +
              ", not 6 or 7, in either byte order");
         break;
-    default:
+    case HeaderCheck::invalid_interval: {
+        char delta[32];
+        std::snprintf(delta, sizeof delta, "%g", static_cast<double>(DELTA));
+        fail("Invalid Sample Interval in " + file + ": DELTA is " + delta + ", not a positive number of seconds");
+        break;
+    }
+    // Reported where the header was read, or not a failure.
+    case HeaderCheck::incomplete:
+    case HeaderCheck::usable:
+    case HeaderCheck::too_short:
         fail("Truncated SAC File " + file + ": expected " + std::to_string(declared_file_bytes()) + " bytes, found " +
              std::to_string(fileBytes));
     }
@@ -232,12 +301,12 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
 
 void report_unwritable()
 {
-    fail("Cannot Write Output File " + std::string(ascFileName) + ": " + std::strerror(errno));
+    fail("Cannot Write Output File " + shown(ascFileName) + ": " + std::strerror(errno));
 }
 
 void report_unreadable(const char* path)
 {
-    fail("Cannot Read SAC File " + std::string(path) + ": " + std::strerror(errno));
+    fail("Cannot Read SAC File " + shown(path) + ": " + std::strerror(errno));
 }
 
 // A regular file's size is known before anything is read; for a pipe it is
@@ -261,7 +330,7 @@ bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOr
     } else if (std::ferror(input) != 0) {
         report_unreadable(path);
     } else {
-        fail("Incomplete SAC Header in " + std::string(path) + ": expected " + std::to_string(headerBytes) +
+        fail("Incomplete SAC Header in " + shown(path) + ": expected " + std::to_string(headerBytes) +
              " bytes, found " + std::to_string(got));
     }
     return false;
@@ -274,7 +343,7 @@ void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32
     } else if (end == LoopEnd::write_failed) {
         report_unwritable();
     } else if (end == LoopEnd::no_memory) {
-        fail("Not Enough Memory for " + std::to_string(SACNPTS) + " Samples of " + path);
+        fail("Not Enough Memory for " + std::to_string(SACNPTS) + " Samples of " + shown(path));
     } else if (std::ferror(input) != 0) {
         report_unreadable(path);
     } else {
@@ -299,7 +368,7 @@ int convert(const char* path, std::int32_t byteOrderMode)
 
     std::FILE* output = make_output_name(path) ? open_output() : nullptr;
     if (output == nullptr) {
-        fail("Cannot Create Output File " + std::string(path) + ".asc: " + std::strerror(errno));
+        fail("Cannot Create Output File " + shown(std::string(path) + ".asc") + ": " + std::strerror(errno));
         return EXIT_FAILURE;
     }
     const LoopEnd end = is_unevenly_spaced() ? write_unevenly_spaced(input, output) : write_evenly_spaced(input, output);

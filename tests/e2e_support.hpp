@@ -113,12 +113,12 @@ inline RunResult run_sactab(const std::vector<std::string>& arguments, const Run
     return finish_sactab(child, output);
 }
 
-// Runs `command` with /bin/sh in `folder`, with the program under test in
-// SACTAB_UNDER_TEST; returns its exit status.
-inline int run_shell(const std::string& command, const std::string& folder = "")
+// Runs `command` with /bin/sh (or `shell`) in `folder`, with the program
+// under test in SACTAB_UNDER_TEST; returns its exit status.
+inline int run_shell(const std::string& command, const std::string& folder = "", const std::string& shell = "/bin/sh")
 {
     setenv("SACTAB_UNDER_TEST", program_under_test().c_str(), 1);
-    return run_sactab({"-c", command}, {.workingFolder = folder, .program = "/bin/sh", .native = true}).status;
+    return run_sactab({"-c", command}, {.workingFolder = folder, .program = shell, .native = true}).status;
 }
 
 // A copy of the program in `folder`, for a run where the build's own folder

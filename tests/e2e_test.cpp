@@ -5,7 +5,7 @@
 
 #include <cmath>
 #include <limits>
-#include <sstream>
+#include <tuple>
 #include <random>
 #include <thread>
 
@@ -78,14 +78,11 @@ std::vector<float> special_values()
 
 // The start of the message that refuses the file in the default columns, as
 // the design's own table shows the loss; empty when it converts.
-std::string predicted_refusal(float delta, float begin, const std::vector<float>& data)
+std::string predicted_refusal(float delta, float begin, const std::vector<float>& data, bool precise)
 {
-    if (delta != -12345.0f && std::isfinite(delta) && delta != 0 && std::isfinite(begin)) {
-        std::istringstream table(reference_table(delta, begin, data));
-        std::string previous;
-        for (std::string line; std::getline(table, line); previous = line)
-            if (line.substr(0, line.find('\t')) == previous.substr(0, previous.find('\t'))) return "Times Too Close";
-    }
+    if (delta != -12345.0f && !(delta > 0 && std::isfinite(delta))) return "Invalid Sample Interval";
+    if (precise) return "";
+    if (delta != -12345.0f && std::isfinite(begin) && repeats_a_time(reference_table(delta, begin, data))) return "Times Too Close";
     float largest = 0;
     for (std::size_t i = 0; i < (delta == -12345.0f ? data.size() / 2 : data.size()); ++i)
         if (std::isfinite(data[i])) largest = std::max(largest, std::fabs(data[i]));
@@ -106,7 +103,9 @@ TEST_F(Converter, RandomFilesOfBothOrdersMatchPrintf)
         if (round % 8 == 4) data.insert(data.begin(), specials.begin(), specials.end());
         const auto samples = static_cast<std::int32_t>(uneven ? data.size() / 2 : data.size());
         data.resize(uneven ? 2 * static_cast<std::size_t>(samples) : static_cast<std::size_t>(samples));
-        const float delta = uneven ? -12345.0f : std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+        // Mostly positive intervals, so that most rounds make a table.
+        const auto deltaBits = static_cast<std::uint32_t>(random()) & (round % 7 == 3 ? 0xFFFF'FFFFu : 0x7FFF'FFFFu);
+        const float delta = uneven ? -12345.0f : std::bit_cast<float>(deltaBits);
         const float begin = round % 3 == 0 ? 0.0f : std::bit_cast<float>(static_cast<std::uint32_t>(random()));
         const std::string file = path("r" + std::to_string(round)) + ".sac";
         write_file(file, make_sac(delta, begin, samples, data, bigEndian, static_cast<std::uint32_t>(random())));
@@ -116,12 +115,12 @@ TEST_F(Converter, RandomFilesOfBothOrdersMatchPrintf)
         if (precise) arguments.insert(arguments.begin(), "--precise");
         if (host_is_big_endian() && !bigEndian) continue;
         SCOPED_TRACE("round " + std::to_string(round));
-        const std::string refusal = precise ? "" : predicted_refusal(delta, begin, data);
+        const std::string refusal = predicted_refusal(delta, begin, data, precise);
         if (refusal.empty()) {
             expect_converted(arguments, reference_table(delta, begin, data, precise));
         } else {
             const RunResult run = run_sactab(arguments);
-            EXPECT_EQ(run.said.rfind(refusal + " for ", 0), 0u) << run.said;
+            EXPECT_EQ(run.said.rfind(refusal, 0), 0u) << run.said;
             EXPECT_FALSE(read_file(file + ".asc"));
         }
         if (HasFailure()) break;
@@ -216,6 +215,12 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     auto cut = [](Bytes bytes, std::size_t count) { return Bytes(bytes.begin(), bytes.end() - static_cast<long>(count)); };
     auto text = [](const std::string& words) { return Bytes(words.begin(), words.end()); };
     auto record = [&](const std::string& start, std::size_t size) { return text(start + std::string(size - start.size(), '\0')); };
+    auto with_version = [](Bytes bytes, std::uint32_t version, bool bigEndian) {
+        put_word(bytes, 304, version, bigEndian);
+        return bytes;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::string badDelta = "Invalid Sample Interval in " + file + ": DELTA is ";
     const std::string notSac = "Not a Binary SAC File " + file + ": ";
     // Instrument-corrected samples, in metres per second.
     std::vector<float> tiny(100);
@@ -241,6 +246,7 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
         {fitsReversed, wrongOrder},
         {cut(fitsReversed, 4), wrongOrder},
         {record("000001D \x01", 512), notSac + "it holds miniSEED records, which must be converted to SAC first"},
+        {record("000001M ", 4096), notSac + "it holds miniSEED records, which must be converted to SAC first"},
         {record("  3017R ", 4096), notSac + "it holds miniSEED records, which must be converted to SAC first"},
         {record("MS\x03\x04", 700), notSac + "it holds miniSEED records, which must be converted to SAC first"},
         {record("000001V 010", 4096), notSac + "it is a SEED volume, which must be converted to SAC first"},
@@ -249,19 +255,41 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
         {text(crLf), "Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does"},
         {text("A README, shorter than a header.\n"), "Not a Binary SAC File " + file + ": it holds text, as a SAC alphanumeric file or a table does"},
         {Bytes(2000, 0xFF), "Not a Binary SAC File " + file + ": its header version (word 76) is -1, not 6 or 7, in either byte order"},
+        {Bytes(1 << 20, 0), notSac + "its header version (word 76) is 0, not 6 or 7, in either byte order"}, // pre-allocated
+        {with_version(good, 5, host_is_big_endian()), notSac + "its header version (word 76) is 5, not 6 or 7, in either byte order"},
+        {cut(with_version(good, 5, host_is_big_endian()), 9), notSac + "its header version (word 76) is 5, not 6 or 7, in either byte order"},
+        // An ar archive's bytes: the count fits in the other order, the version in neither.
+        {with_version(other, 0x0A3E6863, host_is_big_endian()), notSac + "its header version (word 76) is 171862115, not 6 or 7, in either byte order"},
+        {with_version(other, 0, false), wrongOrder}, // an unset version: the data decide
+        {default_order_sac(0, 0, 100, data), badDelta + "0, not a positive number of seconds"},
+        {default_order_sac(-0.01f, 0, 100, data), badDelta + "-0.01, not a positive number of seconds"},
+        {default_order_sac(nan, 0, 100, data), badDelta + "nan, not a positive number of seconds"},
+        {default_order_sac(-std::numeric_limits<float>::infinity(), 0, 100, data), badDelta + "-inf, not a positive number of seconds"},
         {default_order_sac(0.01f, 0, 100, tiny), "Samples Too Small for Six Decimals in " + file + ": the largest is 8.670000e-06; run: sactab -p " + file},
         {default_order_sac(0.005f, 10000, 100, data), "Times Too Close for Seven Digits in " + file +
                                                       ": from 1.000000e+04 on, lines 0.005 s apart print the same time; run: sactab -p " + file},
     };
-    // Compressed by the tools themselves, where they are installed.
+    // Compressed by the tools themselves, where they are installed; each
+    // also under a name with the tool's suffix and one that needs quoting.
+    const std::string odd = "-big ü'it's.SAC";
+    struct Paste {
+        std::string file;
+        Bytes bytes;
+        std::vector<std::string> arguments;
+        std::string converted; // the file whose table the pasted command writes
+        std::string table;
+    };
+    std::vector<Paste> pastes;
     write_file(path("plain"), good);
-    for (auto [tool, unpack] : {std::pair{"gzip", "gunzip"}, {"bzip2", "bunzip2"}, {"xz", "unxz"}, {"zstd", "unzstd"}})
-        if (run_shell(std::string(tool) + " -c -q plain > packed", folder) == 0)
-            cases.push_back({text(read_file(path("packed")).value_or("")), notSac + "it is compressed with " + tool +
-                                                                            "; decompress it first, for example with " +
-                                                                            unpack + " -k " + file});
-    std::remove(path("plain").c_str());
-    std::remove(path("packed").c_str());
+    for (auto [tool, unpack, suffix] : {std::tuple{"gzip", "gunzip", ".gz"}, {"bzip2", "bunzip2", ".bz2"}, {"xz", "unxz", ".xz"}, {"zstd", "unzstd", ".zst"}}) {
+        if (run_shell(std::string(tool) + " -c -q plain > packed", folder) != 0) continue;
+        const Bytes packed = text(read_file(path("packed")).value_or(""));
+        cases.push_back({packed, notSac + "it is compressed with " + tool + "; decompress it first, for example with " + unpack +
+                                     " -c " + file + " > " + file + ".unpacked && sactab " + file + ".unpacked"});
+        const std::string suffixed = "event 1.sac" + std::string(suffix);
+        pastes.push_back({suffixed, packed, {suffixed}, "event 1.sac", reference_table(0.01f, 0, data)});
+        pastes.push_back({odd, packed, {"--", odd}, odd + ".unpacked", reference_table(0.01f, 0, data)});
+    }
     write_file(path("x.sac.asc"), earlierTable);
     for (const Case& bad : cases) {
         write_file(path(file), bad.bytes);
@@ -275,30 +303,36 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     }
     // A path a shell would split, and that looks like an option: each
     // suggested command, pasted, converts.
-    const std::string odd = "-big ü'it's.SAC";
-    struct Paste {
-        Bytes bytes;
-        std::vector<std::string> arguments;
-        std::string table;
-    };
-    std::vector<Paste> pastes{{make_sac(0.01f, 0, 100, tiny, true), {odd, "0"}, reference_table(0.01f, 0, tiny, true)},
-                              {default_order_sac(0.005f, 10000, 100, data), {"--", odd}, reference_table(0.005f, 10000, data, true)}};
-    if (!host_is_big_endian()) pastes.push_back({other, {"--", odd}, reference_table(0.01f, 0, data)});
+    pastes.push_back({odd, make_sac(0.01f, 0, 100, tiny, true), {odd, "0"}, odd, reference_table(0.01f, 0, tiny, true)});
+    pastes.push_back({odd, default_order_sac(0.005f, 10000, 100, data), {"--", odd}, odd, reference_table(0.005f, 10000, data, true)});
+    if (!host_is_big_endian()) {
+        pastes.push_back({odd, other, {"--", odd}, odd, reference_table(0.01f, 0, data)});
+        pastes.push_back({odd, good, {"--", odd, "0"}, odd, reference_table(0.01f, 0, data)});
+    }
+    const std::string controls = "tab\there\x1B[2J.sac"; // shown and pasted as $'...', which bash reads
+    pastes.push_back({controls, make_sac(0.01f, 0, 100, tiny, true), {controls, "0"}, controls, reference_table(0.01f, 0, tiny, true)});
     for (const Paste& paste : pastes) {
-        write_file(path(odd), paste.bytes);
+        write_file(path(paste.file), paste.bytes);
         const RunResult run = run_sactab(paste.arguments, {.workingFolder = folder});
-        const std::size_t command = run.said.find("run: ") + 5;
-        ASSERT_GT(command, 5u) << run.said;
+        const std::size_t with = run.said.find("for example with ");
+        const std::size_t command = with != std::string::npos ? with + 17 : run.said.find("run: ") + 5;
+        ASSERT_TRUE(command > 5 && command < run.said.size()) << run.said;
         EXPECT_EQ(run_shell("sactab() { $SACTAB_EMULATOR \"$SACTAB_UNDER_TEST\" \"$@\"; }; " +
-                                run.said.substr(command, run.said.size() - command - (sizeof ". Exiting...\n" - 1)), folder),
+                                run.said.substr(command, run.said.size() - command - (sizeof ". Exiting...\n" - 1)),
+                            folder, paste.file == controls ? "bash" : "/bin/sh"),
                   0) << run.said;
-        EXPECT_EQ(read_file(path(odd + ".asc")), paste.table) << run.said;
-        std::remove(path(odd + ".asc").c_str());
+        EXPECT_EQ(read_file(path(paste.converted + ".asc")), paste.table) << run.said;
+        for (const std::string& made : {paste.file, paste.converted, paste.converted + ".asc"}) std::remove(path(made).c_str());
     }
 
     // Windows does not open a folder as a file: "Empty SAC File Found. ".
     mkdir(path("dir.sac").c_str(), 0755);
     if (!windows_program()) expect_refused({path("dir.sac")}, "Cannot Read SAC File " + path("dir.sac") + ": Is a directory. Exiting...", "dir.sac.asc");
+    // A name that would split the message and pose as another: one line.
+    const std::string twoLines = "x.sac: ok\nTruncated.sac";
+    write_file(path(twoLines), cut(good, 1));
+    if (!windows_program())
+        expect_refused({twoLines}, "Truncated SAC File $'x.sac: ok\\nTruncated.sac': expected 1032 bytes, found 1031. Exiting...", twoLines + ".asc");
 
     // Past 2 GiB, which 32-bit hosts must reach too: a sparse file whose
     // header declares more than it holds.
@@ -314,7 +348,7 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     std::remove(path("big.sac").c_str());
 }
 
-TEST_F(Converter, TrailingBytesAreIgnoredAndEmptyDataGiveAnEmptyTable)
+TEST_F(Converter, TrailingBytesEmptyDataAndOddHeadersConvert)
 {
     auto file = default_order_sac(0.5f, 0, 2, {1, -2});
     file.insert(file.end(), {9, 9, 9, 9, 9, 9, 9});
@@ -322,6 +356,13 @@ TEST_F(Converter, TrailingBytesAreIgnoredAndEmptyDataGiveAnEmptyTable)
     expect_converted({path("x.sac")}, "0.000000e+00\t1.000000\n5.000000e-01\t-2.000000\n");
     write_file(path("x.sac"), default_order_sac(0.5f, 0, 0, {}));
     expect_converted({path("x.sac")}, "");
+    // An undefined B counts from 0; a DELTA whose first bytes look like
+    // gzip's, in a file whose version says SAC, is only a DELTA.
+    write_file(path("x.sac"), default_order_sac(0.5f, -12345.0f, 2, {1, -2}));
+    expect_converted({path("x.sac")}, "0.000000e+00\t1.000000\n5.000000e-01\t-2.000000\n");
+    const float gzipLike = std::bit_cast<float>(host_is_big_endian() ? 0x1F8B0800u : 0x3C238B1Fu);
+    write_file(path("x.sac"), default_order_sac(gzipLike, 0, 2, {1, -2}));
+    expect_converted({path("x.sac")}, reference_table(gzipLike, 0, {1, -2}));
 }
 
 // A symbolic link in the table's place is replaced by a new table, never

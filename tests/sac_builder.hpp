@@ -60,12 +60,24 @@ inline std::string reference_table(float delta, float begin, const std::vector<f
             table += printf_line(true, static_cast<double>(data[count + i]), data[i], precise);
         return table;
     }
-    double time = static_cast<double>(begin);
+    double time = begin == -12345.0f ? 0.0 : static_cast<double>(begin); // undefined: from 0
     for (float sample : data) {
         table += printf_line(false, time, sample, precise);
         time += static_cast<double>(delta);
     }
     return table;
+}
+
+// Whether two lines in a row of a table show the same first column.
+inline bool repeats_a_time(const std::string& table)
+{
+    std::string previous;
+    for (std::size_t start = 0, end; (end = table.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string time = table.substr(start, table.find('\t', start) - start);
+        if (time == previous) return true;
+        previous = std::move(time);
+    }
+    return false;
 }
 
 // The first line where a table differs from the expected one, so that a

@@ -95,3 +95,37 @@ TEST(Header, RecognisesAFileReadInTheWrongByteOrder)
     EXPECT_EQ(check_header(headerBytes, file.size()), HeaderCheck::usable);
     EXPECT_EQ(check_header(headerBytes, file.size() - 1), HeaderCheck::too_short);
 }
+
+// One row per rule of the judgement, each a SAC header changed in one way.
+TEST(Header, JudgedByVersionThenNeighbourThenData)
+{
+    const HeaderFacts sac{.versionKnown = true, .versionKnownOther = false, .versionUnset = false, .deltaSaysSac = true,
+                          .deltaSaysSacOther = false, .dataFit = true, .dataFitOther = false, .negativeCount = false,
+                          .text = false, .neighbour = HeaderCheck::usable};
+    const auto unset = [&](bool deltaSaysSac, bool dataFit, bool otherFits) {
+        HeaderFacts facts = sac;
+        facts.versionKnown = false;
+        facts.versionUnset = true;
+        facts.deltaSaysSac = deltaSaysSac;
+        facts.dataFit = dataFit;
+        facts.deltaSaysSacOther = facts.dataFitOther = otherFits;
+        return facts;
+    };
+    const auto changed = [](HeaderFacts facts, auto change) { change(facts); return facts; };
+    const std::pair<HeaderFacts, HeaderCheck> rows[] = {
+        {sac, HeaderCheck::usable},
+        {changed(sac, [](auto& f) { f.neighbour = HeaderCheck::gzip; }), HeaderCheck::usable},
+        {changed(sac, [](auto& f) { f.versionKnown = false, f.versionKnownOther = true; }), HeaderCheck::other_byte_order},
+        {changed(sac, [](auto& f) { f.dataFit = false, f.negativeCount = true; }), HeaderCheck::negative_count},
+        {changed(sac, [](auto& f) { f.dataFit = false, f.dataFitOther = true; }), HeaderCheck::too_short},
+        {changed(sac, [](auto& f) { f.deltaSaysSac = false; }), HeaderCheck::invalid_interval},
+        {unset(true, true, false), HeaderCheck::usable},
+        {changed(unset(true, true, false), [](auto& f) { f.neighbour = HeaderCheck::miniseed; }), HeaderCheck::miniseed},
+        {unset(false, true, false), HeaderCheck::unknown_version}, // zero-filled
+        {unset(true, false, true), HeaderCheck::other_byte_order},
+        {changed(unset(false, false, true), [](auto& f) { f.versionUnset = false; }), HeaderCheck::unknown_version}, // an ar archive
+        {changed(unset(false, false, false), [](auto& f) { f.text = true; }), HeaderCheck::text},
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row)
+        EXPECT_EQ(judge_header(rows[row].first), rows[row].second) << "row " << row;
+}

@@ -126,6 +126,7 @@ LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
 template <typename MakeLine>
 LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line)
 {
+    timesRepeat = false;
     for (std::size_t done = 0; done < count;) {
         const std::size_t block = done < shortRecordingSamples ? shortBlockSamples : blockSamples;
         const std::size_t want = std::min(block, count - done);
@@ -162,8 +163,9 @@ bool samples_too_small()
 LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
 {
     // The time is accumulated, not computed as B + i * DELTA: line i shows B
-    // with DELTA added i times, each sum rounded to a double.
-    double time = static_cast<double>(B);
+    // with DELTA added i times, each sum rounded to a double. An undefined B
+    // counts from 0, as other SAC readers do.
+    double time = B == undefinedValue ? 0.0 : static_cast<double>(B);
     const auto step = static_cast<double>(DELTA);
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
     if (preciseFlag == 1)
@@ -176,7 +178,6 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
     const bool judgeTimes = std::isfinite(time) && std::isfinite(step) && step != 0;
     TimeText previous{};
     std::uint32_t largest = 0;
-    timesRepeat = false;
     const LoopEnd end = write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
         char* const start = out;
         out = format_exponent(out, time);
@@ -209,7 +210,6 @@ LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
         for (std::size_t i = 0; i < count; ++i) largest = std::max(largest, finite_magnitude_bits(samples[i]));
         largestSample = std::bit_cast<float>(largest);
         // The second block holds the x values, in the order of the samples.
-        timesRepeat = false;
         if (preciseFlag == 1)
             end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
                 return write_line<true>(out, static_cast<double>(x), ",\t", samples[i]);

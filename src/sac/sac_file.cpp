@@ -1,6 +1,7 @@
 #include "sac/sac_file.hpp"
 
 #include <cctype>
+#include <cmath>
 #include <string_view>
 
 namespace sactab {
@@ -29,6 +30,11 @@ bool data_fit(std::int32_t count, float delta, std::uint64_t fileBytes)
 bool is_known_version(std::int32_t version)
 {
     return version == 6 || version == 7;
+}
+
+bool delta_says_sac(float delta)
+{
+    return (delta > 0 && std::isfinite(delta)) || delta == undefinedValue;
 }
 
 std::uint32_t reversed(std::uint32_t word)
@@ -84,10 +90,13 @@ HeaderCheck neighbour_format(const unsigned char* bytes, std::size_t count)
 HeaderCheck judge_header(const HeaderFacts& facts)
 {
     if (facts.versionKnownOther && !facts.versionKnown) return HeaderCheck::other_byte_order;
-    if (!facts.versionKnown && !facts.versionKnownOther && facts.neighbour != HeaderCheck::usable) return facts.neighbour;
-    if (facts.dataFit) return HeaderCheck::usable;
-    if (facts.versionKnown) return facts.negativeCount ? HeaderCheck::negative_count : HeaderCheck::too_short;
-    if (facts.dataFitOther) return HeaderCheck::other_byte_order;
+    if (facts.versionKnown) {
+        if (!facts.dataFit) return facts.negativeCount ? HeaderCheck::negative_count : HeaderCheck::too_short;
+        return facts.deltaSaysSac ? HeaderCheck::usable : HeaderCheck::invalid_interval;
+    }
+    if (facts.neighbour != HeaderCheck::usable) return facts.neighbour;
+    if (facts.versionUnset && facts.deltaSaysSac && facts.dataFit) return HeaderCheck::usable;
+    if (facts.versionUnset && facts.deltaSaysSacOther && facts.dataFitOther) return HeaderCheck::other_byte_order;
     return facts.text ? HeaderCheck::text : HeaderCheck::unknown_version;
 }
 
@@ -129,6 +138,9 @@ HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes)
     return judge_header({
         .versionKnown = is_known_version(header_version()),
         .versionKnownOther = is_known_version(std::bit_cast<std::int32_t>(other_order_word(versionOffset))),
+        .versionUnset = header_version() == 0,
+        .deltaSaysSac = delta_says_sac(DELTA),
+        .deltaSaysSacOther = delta_says_sac(deltaOther),
         .dataFit = data_fit(SACNPTS, DELTA, fileBytes),
         .dataFitOther = data_fit(countOther, deltaOther, fileBytes),
         .negativeCount = SACNPTS < 0,

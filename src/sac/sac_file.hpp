@@ -15,15 +15,19 @@
 //                                             words of the independent variable
 //
 // Words are in the byte order chosen by set_byte_swap. The file does not say
-// its order, so the header is judged in both, in this order:
+// its order, but a SAC header says SAC: its version is 6 or 7, or, from
+// writers that leave it unset, 0 with a DELTA that is a positive finite
+// number or -12345 (undefined: unevenly spaced). The header is judged in
+// both orders, in this order:
 //   1. a version known (6 or 7) only in the other order: the other order;
-//   2. no known version in either order, and the magic bytes of a
+//   2. a version known in this order: convert when the file holds the data
+//      NPTS declares and an evenly spaced DELTA is a positive finite
+//      number; otherwise a negative count, a short file or a bad DELTA;
+//   3. no known version in either order, and the magic bytes of a
 //      compressed file or of SEED: that file, named;
-//   3. the file holds the data NPTS declares: convert;
-//   4. a version known in this order: a negative count, or a short file;
-//   5. the data would fit in the other order: the other order;
-//   6. otherwise text, or no SAC file at all.
-// Writers that leave the version 0 thus still convert when the data fit.
+//   4. an unset version: convert when DELTA says SAC and the data fit;
+//      the other order when they do so only in that order;
+//   5. otherwise text, or no SAC file at all (the version found).
 #pragma once
 
 #include <array>
@@ -74,6 +78,7 @@ enum class HeaderCheck {
     incomplete,        // fewer than 632 bytes
     negative_count,    // SACNPTS < 0, with a known header version
     too_short,         // the file lacks some of its data words, with a known header version
+    invalid_interval,  // evenly spaced, with a known version, and DELTA is no positive finite number
     other_byte_order,  // the header makes sense only in the other byte order
     text,              // no binary SAC file: the header is printable text
     unknown_version,   // no binary SAC file: no known header version in either order
@@ -89,8 +94,11 @@ enum class HeaderCheck {
 // What the judgement of a complete header rests on, in the byte order read
 // and in the other one.
 struct HeaderFacts {
-    bool versionKnown;
+    bool versionKnown;      // 6 or 7
     bool versionKnownOther;
+    bool versionUnset;      // 0, the same in both orders
+    bool deltaSaysSac;      // a positive finite number, or -12345
+    bool deltaSaysSacOther;
     bool dataFit;
     bool dataFitOther;
     bool negativeCount;
