@@ -52,19 +52,20 @@ constexpr const char* usage =
 
 // --help and --version count only as the one argument, so every other command
 // line keeps its meaning (a file named --help converts as ./--help).
-bool answered_help_or_version(int argc, char* argv[])
+// The text asked for, or nullptr.
+const char* help_or_version(int argc, char* argv[])
 {
-    if (argc != 2) return false;
+    if (argc != 2) return nullptr;
     const std::string argument = argv[1];
-    if (argument == "--help" || argument == "-h") {
-        std::puts(usage);
-        return true;
-    }
-    if (argument == "--version") {
-        std::puts("sactab " SACTAB_VERSION);
-        return true;
-    }
-    return false;
+    if (argument == "--help" || argument == "-h") return usage;
+    if (argument == "--version") return "sactab " SACTAB_VERSION;
+    return nullptr;
+}
+
+// Exit status 1 when the text could not be written (a full disk, /dev/full).
+int answer(const char* text)
+{
+    return std::puts(text) >= 0 && std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
 void say(const std::string& line)
@@ -301,12 +302,14 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
 
 void report_unwritable()
 {
-    fail("Cannot Write Output File " + shown(ascFileName) + ": " + std::strerror(errno));
+    const char* reason = std::strerror(errno);
+    fail("Cannot Write Output File " + shown(ascFileName) + ": " + reason);
 }
 
 void report_unreadable(const char* path)
 {
-    fail("Cannot Read SAC File " + shown(path) + ": " + std::strerror(errno));
+    const char* reason = std::strerror(errno);
+    fail("Cannot Read SAC File " + shown(path) + ": " + reason);
 }
 
 // A regular file's size is known before anything is read; for a pipe it is
@@ -368,7 +371,8 @@ int convert(const char* path, std::int32_t byteOrderMode)
 
     std::FILE* output = make_output_name(path) ? open_output() : nullptr;
     if (output == nullptr) {
-        fail("Cannot Create Output File " + shown(std::string(path) + ".asc") + ": " + std::strerror(errno));
+        const char* reason = std::strerror(errno);
+        fail("Cannot Create Output File " + shown(std::string(path) + ".asc") + ": " + reason);
         return EXIT_FAILURE;
     }
     const LoopEnd end = is_unevenly_spaced() ? write_unevenly_spaced(input, output) : write_evenly_spaced(input, output);
@@ -395,7 +399,7 @@ int convert(const char* path, std::int32_t byteOrderMode)
 
 int main(int argc, char* argv[])
 {
-    if (answered_help_or_version(argc, argv)) return EXIT_SUCCESS;
+    if (const char* text = help_or_version(argc, argv)) return answer(text);
     const int file = take_options(argc, argv);
     std::int32_t byteOrderMode = 1;
     if (!check_arguments(argc - file + 1, argv + file - 1, byteOrderMode)) return EXIT_FAILURE;

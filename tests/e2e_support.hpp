@@ -46,7 +46,7 @@ struct RunAs {
     int user = -1;             // another user and group id (the caller is root)
     std::string program;       // empty: SACTAB_BINARY, or the build's own
     std::string rootFolder;    // run in it as / (the caller is root, the program static)
-    rlim_t fileSizeLimit = RLIM_INFINITY; // beyond it, writes fail with EFBIG
+    rlim_t fileSizeLimit = RLIM_INFINITY; // beyond it, SIGXFSZ (at its default, which kills) and EFBIG
     bool native = false;       // never under SACTAB_EMULATOR
 };
 
@@ -73,7 +73,7 @@ inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output
         // background job ignores signals that the program would keep ignoring.
         for (int signalNumber : {SIGPIPE, SIGHUP, SIGINT, SIGQUIT, SIGTERM}) signal(signalNumber, SIG_DFL);
         const rlimit fileSize{as.fileSizeLimit, as.fileSizeLimit};
-        if (as.fileSizeLimit != RLIM_INFINITY && (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &fileSize) != 0))
+        if (as.fileSizeLimit != RLIM_INFINITY && (signal(SIGXFSZ, SIG_DFL) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &fileSize) != 0))
             _exit(126);
         if (!as.rootFolder.empty() && (chroot(as.rootFolder.c_str()) != 0 || chdir("/") != 0)) _exit(126);
         if (!as.workingFolder.empty() && chdir(as.workingFolder.c_str()) != 0) _exit(126);

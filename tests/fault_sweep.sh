@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Makes each system call of the output path fail in turn, at each of its
 # occurrences in a run (strace -e inject), and checks what must hold then:
-# the run exits 0 with the exact table, or exits 1 with one line, leaving the
-# earlier table (or its absence) byte for byte, the input unchanged and no
-# other file in the folder. Its files live in a new folder under PARENT (by
+# the run exits 0 with the exact table, or exits 1 with one line that names
+# the injected error, leaving the earlier table (or its absence) byte for
+# byte, the input unchanged and no other file in the folder. Its files live in a new folder under PARENT (by
 # default TMPDIR), removed again whatever happens.
 #   tests/fault_sweep.sh SACTAB [PARENT]
 set -uo pipefail
 sactab=$(realpath "$1")
 top=$(mktemp -d "${2:-${TMPDIR:-/tmp}}/fault-sweep.XXXXXX") || exit 1
 trap 'rm -rf "$top"' EXIT
-calls="openat write fchmod fchown linkat rename close unlink"
+calls="openat write fchmod fchown linkat renameat close unlinkat"
 failures=0
 runs=0
 nameless_open=none
@@ -20,7 +20,7 @@ errors_for() { # call -> the errors worth injecting into it
     openat) echo "EACCES EOPNOTSUPP" ;;
     write) echo "ENOSPC EIO" ;;
     close) echo "EIO EDQUOT" ;;
-    rename) echo "EIO EXDEV" ;;
+    renameat) echo "EIO EXDEV" ;;
     *) echo "EPERM EIO" ;;
   esac
 }
@@ -54,8 +54,12 @@ check_run() { # status said -> checks the folder against the clean state
     elif [ -e "$input.asc" ]; then
       fail "a table was left after a failure"
     fi
-    case $call in
-      close | rename) [[ $said == "Cannot Write Output File $as_run.asc: "* ]] || fail "message: $said" ;;
+    local reason
+    reason=$(perl -MPOSIX -e 'print strerror(&{"POSIX::$ARGV[0]"})' "$error")
+    case $call:$said in
+      openat:"Empty SAC File Found. " | openat:"Cannot Create Output File $as_run.asc: $reason. Exiting...") ;;
+      *:"Cannot Write Output File $as_run.asc: $reason. Exiting...") ;;
+      *) fail "message: $said" ;;
     esac
   else
     fail "exit status $status: $said"

@@ -75,7 +75,7 @@ TEST_F(OutputFile, NamedFallbackReplacesTheTableOnlyWhenCommitted)
 
 TEST_F(OutputFile, NamedFallbackIsRemovedWhenASignalEndsTheRun)
 {
-    for (int signalNumber : {SIGINT, SIGTERM}) {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGUSR1, SIGHUP}) {
         const pid_t child = fork();
         if (child == 0) {
             std::FILE* output = sactab::open_named_output();

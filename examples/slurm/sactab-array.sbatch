@@ -8,7 +8,10 @@
 #   sbatch --array=0-N sactab-array.sbatch [-p] LIST [BYTEORDER]
 #
 # Line i of LIST goes to task i mod the number of tasks, so any array size
-# works; each task runs up to --cpus-per-task conversions at once. Every file
+# works, with a step or a limit (--array=0-N, 0-N:S, 0-N%K); an array that
+# is no such range (--array=1,5,10) is refused by every task before
+# anything is converted. Each task runs up to --cpus-per-task conversions
+# at once. Every file
 # that fails prints one line "PATH: MESSAGE" in the task's output, and its
 # path is added to sactab-failed-JOB_TASK.list in the folder sbatch ran in;
 # a task with any failure exits 1, so sbatch --wait, sacct and the array's
@@ -32,8 +35,16 @@ list=${1:?$usage}
 export SACTAB=${SACTAB:-sactab}
 export SACTAB_ORDER=${2:-}
 export SACTAB_FAILED="${SLURM_SUBMIT_DIR:-.}/sactab-failed-${SLURM_ARRAY_JOB_ID:-${SLURM_JOB_ID:-0}}_${SLURM_ARRAY_TASK_ID:-0}.list"
-tasks=$((${SLURM_ARRAY_TASK_MAX:-0} - ${SLURM_ARRAY_TASK_MIN:-0} + 1))
-task=$((${SLURM_ARRAY_TASK_ID:-0} - ${SLURM_ARRAY_TASK_MIN:-0}))
+
+# This task's place among the array's tasks, from Slurm's own count and
+# step; outside an array, the one task.
+min=${SLURM_ARRAY_TASK_MIN:-0} max=${SLURM_ARRAY_TASK_MAX:-0} step=${SLURM_ARRAY_TASK_STEP:-1}
+tasks=${SLURM_ARRAY_TASK_COUNT:-$(((max - min) / step + 1))}
+if [ $(((max - min) % step)) -ne 0 ] || [ $(((max - min) / step + 1)) -ne "$tasks" ]; then
+  echo "sactab-array.sbatch: the array's $tasks tasks from $min to $max are no range; submit it as --array=0-N, 0-N:S or 0-N%K"
+  exit 1
+fi
+task=$(((${SLURM_ARRAY_TASK_ID:-0} - min) / step))
 
 # This task's share of the lines, separated by NUL for xargs.
 awk -v tasks="$tasks" -v task="$task" 'length($0) > 0 && (NR - 1) % tasks == task { printf "%s%c", $0, 0 }' "$list" |

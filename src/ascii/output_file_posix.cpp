@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -26,48 +27,71 @@ namespace sactab {
 
 namespace {
 
+// The output's folder, opened once: every name below is relative to it, so
+// the temporary's path is never longer than the table's, and the signal
+// handler can remove it with unlinkat.
+int folderFd = -1;
+const char* tableName = nullptr; // the table's name within the folder
+
 // The temporary's hidden name while it has one, for the clean-up and the
 // signal handler; empty otherwise.
-char namedTemporary[4096];
+char namedTemporary[64];
 
 // The regular file being replaced, if any: the new table takes its mode and,
 // where the process may, its owner and group, as "w" would have kept them.
 bool replacingTable = false;
 struct stat earlierTable {};
 
-std::string output_folder()
+// Opens the folder of ascFileName and finds the table's name in it.
+bool open_output_folder()
 {
     const char* slash = std::strrchr(ascFileName, '/');
-    if (slash == nullptr) return ".";
-    if (slash == ascFileName) return "/";
-    return std::string(ascFileName, static_cast<std::size_t>(slash - ascFileName));
+    const std::string folder = slash == nullptr      ? "."
+                               : slash == ascFileName ? "/"
+                                                      : std::string(ascFileName, static_cast<std::size_t>(slash - ascFileName));
+    tableName = slash == nullptr ? ascFileName : slash + 1;
+    if (folderFd >= 0) close(folderFd);
+#ifdef O_PATH
+    folderFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+    return folderFd >= 0;
 }
 
-bool set_temporary_name(const std::string& name)
+// A name the file system cannot hold fails now, before any sample is read,
+// not at the rename after the whole conversion.
+bool table_name_fits()
 {
-    if (name.size() >= sizeof namedTemporary) {
-        errno = ENAMETOOLONG;
-        return false;
-    }
-    name.copy(namedTemporary, name.size());
-    namedTemporary[name.size()] = '\0';
-    return true;
+    const long longest = fpathconf(folderFd, _PC_NAME_MAX);
+    if (longest < 0 || std::strlen(tableName) <= static_cast<std::size_t>(longest)) return true;
+    errno = ENAMETOOLONG;
+    return false;
+}
+
+// ".sactab-PID-N.tmp": a name left by an earlier run of the same process id
+// is passed over.
+void temporary_name(int attempt)
+{
+    std::snprintf(namedTemporary, sizeof namedTemporary, ".sactab-%ld-%d.tmp", static_cast<long>(getpid()), attempt);
 }
 
 void remove_named_temporary()
 {
-    if (namedTemporary[0] != '\0') unlink(namedTemporary);
+    if (namedTemporary[0] != '\0') unlinkat(folderFd, namedTemporary, 0);
     namedTemporary[0] = '\0';
 }
 
 void remove_temporary_and_die(int signalNumber)
 {
-    if (namedTemporary[0] != '\0') unlink(namedTemporary);
+    if (namedTemporary[0] != '\0') unlinkat(folderFd, namedTemporary, 0);
     std::signal(signalNumber, SIG_DFL);
     std::raise(signalNumber);
 }
 
-constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// What a terminal, a shell or a batch system sends to end a run (Slurm's
+// --signal sends USR1 or USR2 before a time limit).
+constexpr int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 
 sigset_t ending_signals()
 {
@@ -92,24 +116,23 @@ void remove_temporary_on_ending_signals()
     }
 }
 
-// A hidden, uniquely named file in the output's folder, which a signal
-// handler removes if the run is ended early.
+// A hidden, uniquely named file in the output's folder, private until the
+// commit, which a signal handler removes if the run is ended early.
 int open_named_temporary()
 {
-    if (!set_temporary_name(output_folder() + "/.sactab-XXXXXX")) return -1;
     const sigset_t signals = ending_signals();
     sigprocmask(SIG_BLOCK, &signals, nullptr);
-    const int fd = mkstemp(namedTemporary);
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary_name(attempt);
+        fd = openat(folderFd, namedTemporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    const int openError = errno;
     if (fd < 0) namedTemporary[0] = '\0';
     remove_temporary_on_ending_signals();
     sigprocmask(SIG_UNBLOCK, &signals, nullptr);
-    if (fd >= 0) {
-        // mkstemp makes the file private; a new table is as readable as "w"
-        // would make it (a failure leaves it private, never wider).
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
+    errno = openError;
     return fd;
 }
 
@@ -117,7 +140,7 @@ int open_named_temporary()
 
 int open_nameless_temporary()
 {
-    return open(output_folder().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    return openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 }
 
 // Gives the nameless temporary a hidden name in the output's folder: once
@@ -125,16 +148,15 @@ int open_nameless_temporary()
 bool name_nameless_temporary(int fd)
 {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
-    const std::string prefix = output_folder() + "/.sactab-" + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = prefix + std::to_string(attempt) + ".tmp";
-        if (linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-            return set_temporary_name(name);
+        temporary_name(attempt);
+        if (linkat(AT_FDCWD, procPath.c_str(), folderFd, namedTemporary, AT_SYMLINK_FOLLOW) == 0) return true;
         if (errno == EEXIST) continue;
         // Without /proc, only a privileged process may link a descriptor.
-        if (linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return set_temporary_name(name);
-        if (errno != EEXIST) return false;
+        if (linkat(fd, "", folderFd, namedTemporary, AT_EMPTY_PATH) == 0) return true;
+        if (errno != EEXIST) break;
     }
+    namedTemporary[0] = '\0';
     return false;
 }
 
@@ -169,7 +191,7 @@ bool check_earlier_table()
 {
     replacingTable = false;
     struct stat existing {};
-    if (lstat(ascFileName, &existing) != 0) return true;
+    if (fstatat(folderFd, tableName, &existing, AT_SYMLINK_NOFOLLOW) != 0) return true;
     if (S_ISDIR(existing.st_mode)) {
         errno = EISDIR;
         return false;
@@ -177,17 +199,24 @@ bool check_earlier_table()
     // A symbolic link is replaced by the table, never written through: it
     // may point at the input.
     if (!S_ISREG(existing.st_mode)) return true;
-    if (faccessat(AT_FDCWD, ascFileName, W_OK, AT_EACCESS) != 0) return false;
+    if (faccessat(folderFd, tableName, W_OK, AT_EACCESS) != 0) return false;
     replacingTable = true;
     earlierTable = existing;
     return true;
 }
 
-// Owner and group only where the process may change them (root, or a group
-// the user belongs to): a refusal is no failure. The mode always follows.
-bool keep_earlier_attributes(int fd)
+// The table's final mode, given only now: the earlier table's, or what "w"
+// would give a new file. Owner and group are kept only where the process
+// may change them (root, or a group the user belongs to): a refusal is no
+// failure. A new table whose mode cannot be set stays private, never wider.
+bool give_final_attributes(int fd)
 {
-    if (!replacingTable) return true;
+    if (!replacingTable) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        return true;
+    }
     // Only root may give the file another owner; others may still keep the group.
     if (fchown(fd, earlierTable.st_uid, earlierTable.st_gid) != 0 &&
         fchown(fd, static_cast<uid_t>(-1), earlierTable.st_gid) != 0) {
@@ -213,18 +242,25 @@ std::FILE* stream_on(int fd)
     return output;
 }
 
+// Everything about the table that can be judged before the conversion. A
+// file size limit makes write() fail with EFBIG, reported like a full disk,
+// instead of killing the run without a word.
+bool prepare_output()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    return open_output_folder() && table_name_fits() && check_earlier_table();
+}
+
 } // namespace
 
 std::FILE* open_output()
 {
-    if (!check_earlier_table()) return nullptr;
-    return stream_on(open_temporary());
+    return prepare_output() ? stream_on(open_temporary()) : nullptr;
 }
 
 std::FILE* open_named_output()
 {
-    if (!check_earlier_table()) return nullptr;
-    return stream_on(open_named_temporary());
+    return prepare_output() ? stream_on(open_named_temporary()) : nullptr;
 }
 
 bool commit_output(std::FILE* output)
@@ -234,8 +270,7 @@ bool commit_output(std::FILE* output)
     sigset_t previous;
     sigprocmask(SIG_BLOCK, &signals, &previous);
     const int fd = fileno(output);
-    bool placed = std::fflush(output) == 0 && std::ferror(output) == 0 && keep_earlier_attributes(fd) &&
-                  name_temporary(fd);
+    bool placed = std::fflush(output) == 0 && std::ferror(output) == 0 && give_final_attributes(fd) && name_temporary(fd);
     int error = errno;
     // Network file systems report delayed write errors here: the table
     // counts as written only once it is closed.
@@ -243,7 +278,7 @@ bool commit_output(std::FILE* output)
         placed = false;
         error = errno;
     }
-    if (placed && rename(namedTemporary, ascFileName) != 0) {
+    if (placed && renameat(folderFd, namedTemporary, folderFd, tableName) != 0) {
         placed = false;
         error = errno;
     }
@@ -258,8 +293,10 @@ bool commit_output(std::FILE* output)
 
 void discard_output(std::FILE* output)
 {
+    const int error = errno;
     remove_named_temporary();
     std::fclose(output);
+    errno = error;
 }
 
 } // namespace sactab
