@@ -168,6 +168,19 @@ windows_tests() {
   printf 'for /r "%s" %%%%f in (*.sac) do "%s" "%%%%f"\r\n' "$(winepath -w "$loop")" "$(winepath -w "$exe")" > "$loop/convert.bat"
   $wine cmd /c "$(winepath -w "$loop/convert.bat")" >/dev/null
   for sac in "$loop/wavelet.sac" "$loop/deeper/uneven.sac"; do cmp "$sac.asc" "$sac.native"; done
+  # A hidden table stays hidden when replaced; a suggested command, in
+  # double quotes, pasted into cmd converts.
+  local hidden=$loop/wavelet.sac.asc
+  $wine cmd /c attrib +h "$(winepath -w "$hidden")"
+  $wine "$exe" "$(winepath -w "$loop/wavelet.sac")"
+  $wine cmd /c attrib "$(winepath -w "$hidden")" | grep -q '^A *H '
+  cp examples/wavelet-be.sac "$loop/big endian.sac"
+  local said
+  said=$($wine "$exe" "$(winepath -w "$loop/big endian.sac")" || true)
+  said=${said#*run: }
+  printf 'set PATH=%s;%%PATH%%\r\n%s\r\n' "$(winepath -w "$(dirname "$exe")")" "${said%. Exiting...*}" > "$loop/paste.bat"
+  $wine cmd /c "$(winepath -w "$loop/paste.bat")" >/dev/null
+  cmp "$loop/big endian.sac.asc" "$loop/wavelet.sac.native"
   (cd build/windows && umask 022 && rm -f sactab-*-win64.zip && cpack -G ZIP >/dev/null)
   cmake -E tar tf build/windows/sactab-*-win64.zip | grep -qx 'sactab-[0-9.]*-win64/bin/sactab.exe'
 }

@@ -30,9 +30,11 @@ SRWLOCK outputLock = SRWLOCK_INIT;
 std::wstring temporaryPath;
 std::wstring tablePath;
 HANDLE temporary = INVALID_HANDLE_VALUE;
+bool tablePlaced = false;
 bool replacingTable = false;
 DWORD earlierAttributes = 0;
 
+// The nearest errno, so the message's reason reads as the system meant it.
 int errno_for(DWORD error)
 {
     switch (error) {
@@ -42,6 +44,9 @@ int errno_for(DWORD error)
         return EACCES;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_DRIVE:
         return ENOENT;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
@@ -50,6 +55,24 @@ int errno_for(DWORD error)
         return ENAMETOOLONG;
     case ERROR_DIRECTORY:
         return ENOTDIR;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_PARAMETER:
+        return EINVAL;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return EMFILE;
+    case ERROR_NOT_SAME_DEVICE:
+        return EXDEV;
+    case ERROR_NOT_READY:
+        return ENXIO;
     default:
         return EIO;
     }
@@ -62,13 +85,19 @@ bool failed_with(DWORD error)
 }
 
 // The full path in the \\?\ form, which has no 260-character limit; both
-// separators and drive letters are understood by GetFullPathNameW.
+// separators and drive letters are understood by GetFullPathNameW. A path
+// given as \\?\ or \\.\ is one already, taken as it stands.
 bool long_path(const char* utf8, std::wstring& path)
 {
     const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (units <= 0) return failed_with(GetLastError());
     std::wstring given(static_cast<std::size_t>(units), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, given.data(), units);
+    given.resize(static_cast<std::size_t>(units - 1));
+    if (given.rfind(L"\\\\?\\", 0) == 0 || given.rfind(L"\\\\.\\", 0) == 0) {
+        path = given;
+        return true;
+    }
     const DWORD needed = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return failed_with(GetLastError());
     std::wstring full(needed, L'\0');
@@ -78,6 +107,15 @@ bool long_path(const char* utf8, std::wstring& path)
     else
         path = L"\\\\?\\" + full;
     return true;
+}
+
+// A name longer than NTFS and FAT take fails now, not after the conversion.
+bool table_name_fits()
+{
+    constexpr std::size_t longestName = 255;
+    if (tablePath.size() - tablePath.find_last_of(L'\\') - 1 <= longestName) return true;
+    errno = ENAMETOOLONG;
+    return false;
 }
 
 // A folder in the way is found before the conversion, and a read-only table
@@ -100,19 +138,24 @@ bool check_earlier_table()
 }
 
 // The earlier table's attributes (hidden, archive, not indexed...) go to the
-// new one. Its access list is the folder's, as for any new file there.
-void keep_earlier_attributes()
+// new one, through its handle. Its access list is the folder's, as for any
+// new file there.
+void keep_earlier_attributes(HANDLE file)
 {
     constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    if (replacingTable && (earlierAttributes & kept) != 0) SetFileAttributesW(temporaryPath.c_str(), earlierAttributes & kept);
+    if (!replacingTable || (earlierAttributes & kept) == 0) return;
+    FILE_BASIC_INFO basic{}; // times of 0 stay as they are
+    basic.FileAttributes = earlierAttributes & kept;
+    SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
 }
 
-void set_deleted_on_close(HANDLE file, bool deleted)
+bool set_deleted_on_close(HANDLE file, bool deleted)
 {
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = deleted ? TRUE : FALSE;
-    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0 ||
+           failed_with(GetLastError());
 }
 
 // A new file beside the table, named after the process and a counter, so a
@@ -126,9 +169,17 @@ HANDLE create_temporary()
         const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            set_deleted_on_close(file, true);
             temporaryPath = name;
-            return file;
+            // The attributes kept go on the new file now, while it is
+            // still only ours.
+            keep_earlier_attributes(file);
+            if (set_deleted_on_close(file, true)) return file;
+            const int error = errno;
+            CloseHandle(file);
+            DeleteFileW(name.c_str());
+            temporaryPath.clear();
+            errno = error;
+            return INVALID_HANDLE_VALUE;
         }
         if (GetLastError() != ERROR_FILE_EXISTS) break;
     }
@@ -143,20 +194,20 @@ BOOL WINAPI remove_temporary_on_ending(DWORD)
     // Held until the process ends: nothing is placed after this.
     AcquireSRWLockExclusive(&outputLock);
     if (!temporaryPath.empty() && temporary == INVALID_HANDLE_VALUE) DeleteFileW(temporaryPath.c_str());
-    // A script must see that the run did not finish.
-    ExitProcess(STATUS_CONTROL_C_EXIT);
+    // A script must see whether the run finished: a table already in place
+    // is a success.
+    ExitProcess(tablePlaced ? 0 : STATUS_CONTROL_C_EXIT);
 }
 
 // A virus scanner or an indexer may hold the table for a moment: a second
-// at most.
+// at most. Any other refusal is final.
 bool move_into_place()
 {
-    keep_earlier_attributes();
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(temporaryPath.c_str(), tablePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
             return true;
         const DWORD error = GetLastError();
-        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
         if (!held || attempt == 20) return failed_with(error);
         Sleep(50);
     }
@@ -172,17 +223,19 @@ void remove_temporary()
 
 std::FILE* open_output()
 {
-    if (!long_path(ascFileName, tablePath) || !check_earlier_table()) return nullptr;
+    if (!long_path(ascFileName, tablePath) || !table_name_fits() || !check_earlier_table()) return nullptr;
     SetConsoleCtrlHandler(remove_temporary_on_ending, TRUE);
     temporary = create_temporary();
     if (temporary == INVALID_HANDLE_VALUE) return nullptr;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(temporary), _O_WRONLY | _O_BINARY);
     std::FILE* output = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (output == nullptr) {
-        CloseHandle(temporary);
+        // The C runtime said why, in errno.
+        const int error = errno;
+        if (fd < 0) CloseHandle(temporary); else _close(fd);
         temporary = INVALID_HANDLE_VALUE;
         temporaryPath.clear();
-        errno = ENOMEM;
+        errno = error;
         return nullptr;
     }
     // The table is written in whole blocks of text, each straight to the file.
@@ -204,7 +257,11 @@ bool commit_output(std::FILE* output)
         placed = false;
         error = errno_for(GetLastError());
     }
-    if (placed) set_deleted_on_close(temporary, false);
+    // Should this fail, closing deletes the new table: the earlier one stays.
+    if (placed && !set_deleted_on_close(temporary, false)) {
+        placed = false;
+        error = errno;
+    }
     if (std::fclose(output) != 0 && placed) {
         placed = false;
         error = errno;
@@ -218,6 +275,7 @@ bool commit_output(std::FILE* output)
         temporaryPath.clear();
     else
         remove_temporary();
+    tablePlaced = placed;
     ReleaseSRWLockExclusive(&outputLock);
     errno = error;
     return placed;
