@@ -5,8 +5,6 @@
 // one line on standard output; the exit status is 0 after a conversion and 1
 // after any message.
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -21,14 +19,13 @@
 #include <utility>
 
 #include "ascii/number_format.hpp"
-#include "ascii/output_file.hpp"
 #include "ascii/table.hpp"
+#include "platform/platform.hpp"
 #include "sac/byte_order.hpp"
 #include "sac/sac_file.hpp"
 
 using namespace sactab;
 
-static_assert(sizeof(off_t) == 8, "recordings and tables past 2 GiB need 64-bit file offsets");
 
 namespace {
 
@@ -121,18 +118,14 @@ std::string shown(std::string_view text)
 // which a Windows name cannot hold; POSIX shells read single quotes.
 std::string shell_quoted(std::string_view path)
 {
-#ifdef _WIN32
-    const auto safe = [](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr("\\/._-+:@", c) != nullptr; };
+    const char* safeMarks = doubleQuotingShell ? "\\/._-+:@" : "/._-+,:@%";
+    const auto safe = [&](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr(safeMarks, c) != nullptr; };
     if (!path.empty() && std::all_of(path.begin(), path.end(), safe)) return std::string(path);
-    return "\"" + std::string(path) + "\"";
-#else
-    const auto safe = [](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr("/._-+,:@%", c) != nullptr; };
-    if (!path.empty() && std::all_of(path.begin(), path.end(), safe)) return std::string(path);
+    if (doubleQuotingShell) return "\"" + std::string(path) + "\"";
     if (has_control_characters(path)) return ansi_c_quoted(path);
     std::string quoted = "'";
     for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
-#endif
 }
 
 // The byte-order argument, with the rules of atoi: blanks, a sign, digits.
@@ -312,19 +305,10 @@ void report_unreadable(const char* path)
     fail("Cannot Read SAC File " + shown(path) + ": " + reason);
 }
 
-// A regular file's size is known before anything is read; for a pipe it is
-// not (UINT64_MAX), and a short one is found at its end.
-std::uint64_t known_size(std::FILE* input)
-{
-    struct stat status {};
-    if (fstat(fileno(input), &status) == 0 && S_ISREG(status.st_mode)) return static_cast<std::uint64_t>(status.st_size);
-    return UINT64_MAX;
-}
-
 // Reads the header and checks it against the file before any output exists.
 bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
-    const std::uint64_t fileBytes = known_size(input);
+    const std::uint64_t fileBytes = file_size(input);
     const std::size_t got = read_header(input);
     const HeaderCheck check = check_header(got, fileBytes);
     if (check == HeaderCheck::usable) return true;

@@ -1,16 +1,57 @@
 // Every one of the 2^32 float bit patterns through the sample column, and
 // widened through the time column and the precise format, against snprintf.
 // Takes a while: run on demand (see the README), not with every build.
+// With --random N it compares N seeded random doubles and times instead, in
+// seconds: the check of a cross build under qemu, against the target's own
+// printf, with the flags a user's build gets.
 #include <bit>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <thread>
 #include <vector>
 
 #include "ascii/number_format.hpp"
 
 namespace {
+
+// Ours, ending at `end`, against printf's "%.*e" (or "%.*f") of `value`.
+bool same_as_printf(char* ours, char* end, int precision, double value, bool fixed = false)
+{
+    char theirs[64];
+    *end = '\0';
+    std::snprintf(theirs, sizeof theirs, fixed ? "%.*f" : "%.*e", precision, value);
+    return std::strcmp(ours, theirs) == 0;
+}
+
+// Random bit patterns, the same mostly within the formatter's fast range,
+// and times accumulated as the evenly spaced loop makes them.
+int check_random(long count)
+{
+    std::mt19937_64 random(20261209);
+    std::uniform_int_distribution<std::uint64_t> fastExponent(1023 - 170, 1023 + 190);
+    std::uint64_t mismatches = 0;
+    char ours[64];
+    double time = -3600.5;
+    for (long i = 0; i < count; ++i) {
+        const std::uint64_t bits = random();
+        const double values[] = {std::bit_cast<double>(bits),
+                                 std::bit_cast<double>((bits & 0x800FFFFFFFFFFFFFu) | fastExponent(random) << 52),
+                                 time += static_cast<double>(0.01f)};
+        for (double value : values) {
+            const bool same = same_as_printf(ours, sactab::format_exponent(ours, value), 6, value) &&
+                              same_as_printf(ours, sactab::format_precise(ours, value), 8, value);
+            if (!same && ++mismatches <= 10) std::printf("mismatch at double bits 0x%016" PRIx64 "\n", std::bit_cast<std::uint64_t>(value));
+        }
+        const auto sample = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+        if (!same_as_printf(ours, sactab::format_fixed(ours, sample), 6, static_cast<double>(sample), true) && ++mismatches <= 10)
+            std::printf("mismatch at float bits 0x%08" PRIx32 "\n", std::bit_cast<std::uint32_t>(sample));
+    }
+    std::printf("%" PRIu64 " of %ld random values differ from snprintf\n", mismatches, 4 * count);
+    return mismatches == 0 ? 0 : 1;
+}
 
 std::uint64_t check_range(std::uint64_t first, std::uint64_t end)
 {
@@ -39,8 +80,9 @@ std::uint64_t check_range(std::uint64_t first, std::uint64_t end)
 
 } // namespace
 
-int main()
+int main(int argc, char* argv[])
 {
+    if (argc == 3 && std::strcmp(argv[1], "--random") == 0) return check_random(std::atol(argv[2]));
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     const std::uint64_t total = std::uint64_t{1} << 32;
     std::vector<std::uint64_t> mismatches(threads);

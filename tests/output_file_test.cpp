@@ -7,7 +7,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "ascii/output_file.hpp"
+#include "platform/platform.hpp"
 #include "ascii/table.hpp"
 #include "file_support.hpp"
 

@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Builds sactab and runs every test, in stages:
-#   1. the optimised build's unit and end-to-end tests, with g++ and clang,
-#      and a check that the release program is static;
+# Builds sactab and runs every test, in stages, with compiler warnings as
+# errors (the project's own check; a user's or a packager's build keeps
+# them warnings):
+#   1. the optimised build's unit and end-to-end tests, with g++, clang and
+#      Debian 12's newest clang (19), and a check that the release program
+#      is static;
 #   2. a short libFuzzer run (FUZZ_SECONDS, default 60);
-#   3. the end-to-end tests against the cross builds under qemu: s390x
-#      (big-endian), aarch64 and armhf (32-bit);
-#   4. the end-to-end tests and the output fault sweep against the portable
-#      output path (posix preset);
+#   3. the end-to-end tests against the cross builds under qemu, and the
+#      formatter's seeded comparison against the target's own printf:
+#      s390x (big-endian), aarch64 and armhf (32-bit);
+#   4. the unit and end-to-end tests and the output fault sweep against the
+#      portable output path (posix preset);
 #   5. sactab.exe (windows preset) under wine: the end-to-end tests, a cmd
-#      loop and the zip;
+#      loop, a hidden table, a pasted command and the zip;
 #   6. an install after building only the program, and lintian on the
 #      Debian package, and the Slurm job script on a private Slurm;
 #   7. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Stages that run the end-to-end tests against another program use the
+# release build's test program, which e2e_against builds when it is missing.
 # A failing stage is reported and the next one runs; the script exits
 # non-zero at the end if any stage failed, naming them. It installs what it
 # needs from Debian's packages (GoogleTest, clang, strace, the cross
@@ -58,13 +64,20 @@ stage() { # name command...
   fi
 }
 
+configure() { # preset [cmake options...]
+  cmake --preset "$@" -DSACTAB_WARNINGS_AS_ERRORS=ON
+}
+
 e2e_against() { # program [emulator] [big-endian 0/1] -> the end-to-end tests against it
+  have_or_install /usr/include/gtest/gtest.h libgtest-dev
+  configure release >/dev/null
+  cmake --build --preset release -j "$jobs" --target e2e_tests >/dev/null
   SACTAB_BINARY="$PWD/$1" SACTAB_EMULATOR="${2:-}" SACTAB_BIG_ENDIAN_HOST="${3:-0}" \
     build/release/tests/e2e_tests --gtest_brief=1
 }
 
 build_and_test() { # preset
-  cmake --preset "$1"
+  configure "$1"
   cmake --build --preset "$1" -j "$jobs"
   ctest --preset "$1" -j "$jobs"
 }
@@ -92,9 +105,17 @@ clang_tests() {
   build_and_test clang
 }
 
+# The newest compiler a Debian 12 user may have: its new warnings show here first.
+newest_clang_tests() {
+  have_or_install clang++-19 clang-19
+  configure clang -B build/clang19 -DCMAKE_CXX_COMPILER=clang++-19
+  cmake --build build/clang19 -j "$jobs"
+  ctest --test-dir build/clang19 -j "$jobs" --output-on-failure --no-tests=error
+}
+
 fuzz() {
   install_clang
-  cmake --preset fuzz
+  configure fuzz
   cmake --build --preset fuzz -j "$jobs"
   local corpus=build/fuzz/corpus
   mkdir -p "$corpus"
@@ -111,9 +132,10 @@ fuzz() {
 cross_tests() { # preset compiler package emulator big-endian(0/1)
   have_or_install qemu-s390x qemu-user
   have_or_install "$2" "$3"
-  cmake --preset "$1"
-  cmake --build --preset "$1" -j "$jobs" --target sactab
+  configure "$1"
+  cmake --build --preset "$1" -j "$jobs" --target sactab number_format_sweep
   e2e_against "build/$1/src/sactab" "$4" "$5"
+  "$4" "build/$1/tests/number_format_sweep" --random 500000
 }
 
 # An install after building only the program is complete, and the Debian
@@ -130,7 +152,7 @@ package_checks() {
   done
   have_or_install lintian lintian
   rm -f build/deb/sactab_*.deb
-  cmake --preset deb >/dev/null
+  configure deb >/dev/null
   cmake --build --preset deb -j "$jobs"
   (cd build/deb && umask 022 && cpack -G DEB >/dev/null)
   lintian --fail-on error,warning build/deb/sactab_*.deb
@@ -142,7 +164,7 @@ package_checks() {
 windows_tests() {
   have_or_install x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
   have_or_install wine wine wine64
-  cmake --preset windows
+  configure windows
   cmake --build --preset windows -j "$jobs"
   local exe=build/windows/src/sactab.exe imports
   imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ { printf "%s ", $3 }')
@@ -242,20 +264,15 @@ slurm_tests() {
   SACTAB_SLURM_TEST=1 build/release/tests/e2e_tests --gtest_brief=1 --gtest_filter='*Slurm*'
 }
 
-posix_tests() {
-  cmake --preset posix
-  cmake --build --preset posix -j "$jobs" --target sactab
-  e2e_against build/posix/src/sactab
-  tests/fault_sweep.sh build/posix/src/sactab
-}
 
 stage "release build and tests" release_tests
 stage "the same tests built with clang" clang_tests
+stage "the same tests built with clang 19" newest_clang_tests
 stage "fuzzing for ${fuzz_seconds} s" fuzz
-stage "end-to-end tests on s390x under qemu" cross_tests s390x s390x-linux-gnu-g++ g++-s390x-linux-gnu qemu-s390x 1
-stage "end-to-end tests on aarch64 under qemu" cross_tests aarch64 aarch64-linux-gnu-g++ g++-aarch64-linux-gnu qemu-aarch64 0
-stage "end-to-end tests on armhf under qemu" cross_tests armhf arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf qemu-arm 0
-stage "end-to-end tests and fault sweep on the portable output path" posix_tests
+stage "end-to-end tests and formatter on s390x under qemu" cross_tests s390x s390x-linux-gnu-g++ g++-s390x-linux-gnu qemu-s390x 1
+stage "end-to-end tests and formatter on aarch64 under qemu" cross_tests aarch64 aarch64-linux-gnu-g++ g++-aarch64-linux-gnu qemu-aarch64 0
+stage "end-to-end tests and formatter on armhf under qemu" cross_tests armhf arm-linux-gnueabihf-g++ g++-arm-linux-gnueabihf qemu-arm 0
+stage "unit and end-to-end tests and fault sweep on the portable output path" build_and_test posix
 stage "sactab.exe under wine" windows_tests
 stage "install and Debian package" package_checks
 stage "the job-array script on a private Slurm" slurm_tests

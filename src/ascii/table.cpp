@@ -1,7 +1,5 @@
 #include "ascii/table.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -11,6 +9,7 @@
 #include <cstring>
 
 #include "ascii/number_format.hpp"
+#include "platform/platform.hpp"
 #include "sac/sac_file.hpp"
 
 namespace sactab {
@@ -83,17 +82,6 @@ struct TimeText {
 TimeText time_text(const char* start, const char* end)
 {
     return {load_eight(start), load_eight(end - 8), static_cast<std::size_t>(end - start)};
-}
-
-std::uint64_t physical_memory_bytes()
-{
-#ifdef _SC_PHYS_PAGES
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0) return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-#endif
-    // Not known here: realloc alone decides.
-    return UINT64_MAX;
 }
 
 // Reads the whole first data block of an unevenly spaced file into a store

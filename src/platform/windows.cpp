@@ -5,10 +5,11 @@
 // it renamed over FILE.asc, in one step. (ReplaceFileW would keep the
 // earlier table's attributes itself, but in several steps, so a run ended
 // between them loses the table; they are copied first instead.)
-#include "ascii/output_file.hpp"
+#include "platform/platform.hpp"
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -283,11 +284,28 @@ bool commit_output(std::FILE* output)
 
 void discard_output(std::FILE* output)
 {
+    const int error = errno;
     AcquireSRWLockExclusive(&outputLock);
     std::fclose(output);
     temporary = INVALID_HANDLE_VALUE;
     remove_temporary();
     ReleaseSRWLockExclusive(&outputLock);
+    errno = error;
+}
+
+std::uint64_t file_size(std::FILE* input)
+{
+    struct _stat64 status {};
+    if (_fstat64(_fileno(input), &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFREG)
+        return static_cast<std::uint64_t>(status.st_size);
+    return UINT64_MAX;
+}
+
+std::uint64_t physical_memory_bytes()
+{
+    MEMORYSTATUSEX memory{};
+    memory.dwLength = sizeof memory;
+    return GlobalMemoryStatusEx(&memory) != 0 ? memory.ullTotalPhys : UINT64_MAX;
 }
 
 } // namespace sactab

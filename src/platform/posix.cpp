@@ -1,4 +1,4 @@
-#include "ascii/output_file.hpp"
+#include "platform/platform.hpp"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,6 +13,9 @@
 
 #include "ascii/table.hpp"
 
+// The output file, the signals that must not leave its temporary behind, and
+// the few facts of files and memory the rest of the program asks for.
+//
 // Where the file system offers nameless files (Linux's O_TMPFILE), a table
 // in the making has no name at all until it is complete, so nothing can be
 // left behind. Elsewhere, or when forced for testing, a hidden named file
@@ -22,6 +25,8 @@
 #else
 #define SACTAB_NAMELESS_TEMPORARY 0
 #endif
+
+static_assert(sizeof(off_t) == 8, "recordings and tables past 2 GiB need 64-bit file offsets");
 
 namespace sactab {
 
@@ -297,6 +302,23 @@ void discard_output(std::FILE* output)
     remove_named_temporary();
     std::fclose(output);
     errno = error;
+}
+
+std::uint64_t file_size(std::FILE* input)
+{
+    struct stat status {};
+    if (fstat(fileno(input), &status) == 0 && S_ISREG(status.st_mode)) return static_cast<std::uint64_t>(status.st_size);
+    return UINT64_MAX;
+}
+
+std::uint64_t physical_memory_bytes()
+{
+#ifdef _SC_PHYS_PAGES
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+#endif
+    return UINT64_MAX;
 }
 
 } // namespace sactab
