@@ -1,10 +1,12 @@
 #include "ascii/number_format.hpp"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
 #include <iterator>
 
 namespace sactab {
@@ -84,13 +86,13 @@ char* write_unsigned(char* out, std::uint64_t value)
     return out + 8;
 }
 
-// "." and six digits of value < 10^6.
+// "." and six digits of value < 10^6, in one store of eight bytes: the
+// eight digits of value begin with two zeros, the first of which is dropped
+// and the second replaced by the point.
 char* write_point_six_digits(char* out, std::uint32_t value)
 {
-    *out = '.';
-    write_two_digits(out + 1, value / 10000);
-    write_two_digits(out + 3, value / 100 % 100);
-    write_two_digits(out + 5, value % 100);
+    const std::uint64_t digits = eight_digits(value) | asciiZeros;
+    store_bytes(out, (digits >> 8 & ~std::uint64_t{0xFF}) | '.');
     return out + 7;
 }
 
@@ -126,33 +128,50 @@ int estimate_decimal_exponent(int binaryExponent)
     return (binaryExponent * 78913) >> 18;
 }
 
-// value < 10^9 as nine digits with leading zeros.
-char* write_nine_digits(char* out, std::uint32_t value)
-{
-    *out = static_cast<char>('0' + value / 100'000'000);
-    store_bytes(out + 1, eight_digits(value % 100'000'000) | asciiZeros);
-    return out + 9;
-}
+// "e-99" to "e+99", each as the four bytes a store puts in place.
+constexpr auto exponentSuffixes = [] {
+    std::array<std::uint32_t, 199> suffixes{};
+    for (int exponent = -99; exponent <= 99; ++exponent) {
+        const auto magnitude = static_cast<std::uint32_t>(exponent < 0 ? -exponent : exponent);
+        const char text[4] = {'e', exponent < 0 ? '-' : '+', static_cast<char>('0' + magnitude / 10), static_cast<char>('0' + magnitude % 10)};
+        for (int i = 0; i < 4; ++i) suffixes[static_cast<std::size_t>(exponent + 99)] |= std::uint32_t{static_cast<unsigned char>(text[i])} << (8 * i);
+    }
+    return suffixes;
+}();
 
-// The first digit, the point and the rest of `digits` (which has exactly
-// `significantDigits` digits), then the exponent in printf's form.
-template <int significantDigits>
-char* write_exponent_form(char* out, std::uint32_t digits, int decimalExponent)
+char* write_exponent_suffix(char* out, int decimalExponent)
 {
-    if constexpr (significantDigits == 7) {
-        out[0] = static_cast<char>('0' + digits / 1'000'000);
-        out = write_point_six_digits(out + 1, digits % 1'000'000);
-    } else {
-        write_nine_digits(out + 1, digits);
-        out[0] = out[1];
-        out[1] = '.';
-        out += 10;
+    if (decimalExponent > -100 && decimalExponent < 100) {
+        std::uint32_t suffix = exponentSuffixes[static_cast<std::size_t>(decimalExponent + 99)];
+        if constexpr (std::endian::native == std::endian::big) suffix = __builtin_bswap32(suffix);
+        std::memcpy(out, &suffix, 4);
+        return out + 4;
     }
     *out++ = 'e';
     *out++ = decimalExponent < 0 ? '-' : '+';
     const auto magnitude = static_cast<std::uint32_t>(decimalExponent < 0 ? -decimalExponent : decimalExponent);
-    if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
+    *out++ = static_cast<char>('0' + magnitude / 100);
     return write_two_digits(out, magnitude % 100);
+}
+
+// The first digit, the point and the rest of `digits` (which has exactly
+// `significantDigits` digits), then the exponent in printf's form. Seven
+// digits are one store: the first of their eight, a zero, gives way to the
+// first digit and the point.
+template <int significantDigits>
+char* write_exponent_form(char* out, std::uint32_t digits, int decimalExponent)
+{
+    if constexpr (significantDigits == 7) {
+        const std::uint64_t eight = eight_digits(digits) | asciiZeros;
+        store_bytes(out, (eight & ~std::uint64_t{0xFFFF}) | (eight >> 8 & 0xFF) | std::uint64_t{'.'} << 8);
+        out += 8;
+    } else {
+        out[0] = static_cast<char>('0' + digits / 100'000'000);
+        out[1] = '.';
+        store_bytes(out + 2, eight_digits(digits % 100'000'000) | asciiZeros);
+        out += 10;
+    }
+    return write_exponent_suffix(out, decimalExponent);
 }
 
 char* exponent_fallback(char* out, double value, int precision)
@@ -257,24 +276,18 @@ char* format_fixed(char* out, float value)
         return write_text(out, ".000000");
     }
 
-    // The whole part is below 2^23: at most seven digits. The fraction in
-    // millionths is fractionBits * 10^6 / 2^shift (below 2^44 before the
-    // shift), rounded half to even; from shift 46 on it is below 1/4.
-    const int shift = -exponent;
-    std::uint32_t whole = 0;
-    std::uint32_t millionths = 0;
-    if (shift <= 45) {
-        whole = static_cast<std::uint32_t>(std::uint64_t{mantissa} >> shift);
-        const std::uint64_t numerator = (mantissa & ((std::uint64_t{1} << shift) - 1)) * 1'000'000;
-        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-        const std::uint64_t remainder = numerator & ((half << 1) - 1);
-        millionths = static_cast<std::uint32_t>(numerator >> shift);
-        // Branch-free: for real data the rounding direction is a coin toss.
-        millionths += static_cast<std::uint32_t>(remainder > half) | (static_cast<std::uint32_t>(remainder == half) & millionths);
-        const auto carry = static_cast<std::uint32_t>(millionths == 1'000'000);
-        whole += carry;
-        millionths -= carry * 1'000'000;
-    }
+    // |value| * 10^6 = mantissa * 10^6 / 2^shift, below 2^44 before the
+    // shift, as one integer rounded half to even: adding half - 1 and the
+    // lowest bit of the quotient rounds up exactly the remainders above half,
+    // and half itself when the quotient is odd. The whole part, below 2^23,
+    // has at most seven digits; from shift 63 on the value is 0 (the shift
+    // stops there, where the numerator is far below half).
+    const int shift = std::min(-exponent, 63);
+    const std::uint64_t numerator = std::uint64_t{mantissa} * 1'000'000;
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    const std::uint64_t total = (numerator + (half - 1) + (numerator >> shift & 1)) >> shift;
+    const auto whole = static_cast<std::uint32_t>(total / 1'000'000);
+    const auto millionths = static_cast<std::uint32_t>(total - std::uint64_t{whole} * 1'000'000);
     return write_point_six_digits(write_short_unsigned(out, whole), millionths);
 }
 
