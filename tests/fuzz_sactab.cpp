@@ -4,6 +4,7 @@
 // table of the file's own layout must be exactly what snprintf makes of the
 // same data; a default table refused for repeated times must repeat one.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,11 @@ void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBy
             sactest::first_difference(without_time_nan_signs(std::string(text, length)), without_time_nan_signs(reference()));
         if (!difference.empty()) {
             std::fprintf(stderr, "table differs from printf's at %s", difference.c_str());
+            std::abort();
+        }
+        const bool judged = evenly && preciseFlag == 0 && std::isfinite(B) && std::isfinite(DELTA) && DELTA != 0;
+        if (judged && sactest::repeats_a_time(std::string(text, length))) {
+            std::fprintf(stderr, "a default table with a repeated time was not refused\n");
             std::abort();
         }
     }

@@ -55,14 +55,6 @@ char* write_line(char* out, double x, const char (&separator)[separatorLength], 
     return out;
 }
 
-// The magnitude's bits order finite floats as their values do; NaN and
-// infinity count as 0.
-std::uint32_t finite_magnitude_bits(float value)
-{
-    const std::uint32_t magnitude = std::bit_cast<std::uint32_t>(value) & 0x7FFF'FFFFu;
-    return magnitude < 0x7F80'0000u ? magnitude : 0;
-}
-
 std::uint64_t load_eight(const char* text)
 {
     std::uint64_t word = 0;
@@ -111,14 +103,16 @@ LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
 
 // Reads `count` data words a block at a time and writes one line for each;
 // make_line(out, index, word) writes the line of the index-th word.
-template <typename MakeLine>
-LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line)
+// before_block(words, count) sees each block of words before its lines are made.
+template <typename MakeLine, typename BeforeBlock>
+LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line, BeforeBlock before_block)
 {
     timesRepeat = false;
     for (std::size_t done = 0; done < count;) {
         const std::size_t block = done < shortRecordingSamples ? shortBlockSamples : blockSamples;
         const std::size_t want = std::min(block, count - done);
         const std::size_t got = read_samples(input, sampleBlock, want);
+        before_block(static_cast<const float*>(sampleBlock), got);
         char* end = textBlock;
         for (std::size_t i = 0; i < got; ++i) end = make_line(end, done + i, sampleBlock[i]);
         if (!write_text_block(output, end)) return LoopEnd::write_failed;
@@ -127,6 +121,38 @@ LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, Make
         done += got;
     }
     return LoopEnd::complete;
+}
+
+template <typename MakeLine>
+LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line)
+{
+    return write_lines(input, output, count, make_line, [](const float*, std::size_t) {});
+}
+
+// The largest magnitude's bits (which order finite floats as their values
+// do; NaN and infinity count as 0), in signed 32-bit lanes, which SSE2 and
+// NEON compare a vector at a time.
+std::uint32_t largest_magnitude_bits(const float* values, std::size_t count, std::uint32_t largest)
+{
+    auto widest = static_cast<std::int32_t>(largest);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int32_t magnitude = std::bit_cast<std::int32_t>(values[i]) & 0x7FFF'FFFF;
+        widest = std::max(widest, magnitude < 0x7F80'0000 ? magnitude : 0);
+    }
+    return static_cast<std::uint32_t>(widest);
+}
+
+// Whether no two lines in a row among the next `lines` can print the same
+// time: the step is more than one unit of the seventh digit of the largest
+// time they reach, so the times' seven-digit roundings all differ. The
+// reach is over-estimated, which only sends more blocks to the line by
+// line comparison.
+bool times_clearly_apart(double first, double step, std::size_t lines)
+{
+    const double reach = (std::max(std::fabs(first), std::fabs(first + static_cast<double>(lines) * step)) + std::fabs(step)) * 1.000001;
+    double unit = std::pow(10.0, std::floor(std::log10(reach)) - 6);
+    if (reach >= unit * 1e7) unit *= 10;
+    return std::fabs(step) > unit * 1.000001;
 }
 
 } // namespace
@@ -162,14 +188,20 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
             time += step;
             return out;
         });
-    // Finite times only: "nan" and "inf" are not a time axis to judge.
+    // Finite times only: "nan" and "inf" are not a time axis to judge. Most
+    // blocks are judged at once, the rest line by line.
     const bool judgeTimes = std::isfinite(time) && std::isfinite(step) && step != 0;
+    bool judgeLines = false;
     TimeText previous{};
     std::uint32_t largest = 0;
+    const auto judge_block = [&](const float* samples, std::size_t lines) {
+        judgeLines = judgeTimes && !times_clearly_apart(time, step, lines);
+        largest = largest_magnitude_bits(samples, lines, largest);
+    };
     const LoopEnd end = write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
         char* const start = out;
         out = format_exponent(out, time);
-        if (judgeTimes) {
+        if (judgeLines) {
             const TimeText current = time_text(start, out);
             if (current == previous && !timesRepeat) {
                 timesRepeat = true;
@@ -177,13 +209,12 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
             }
             previous = current;
         }
-        largest = std::max(largest, finite_magnitude_bits(sample));
         *out++ = '\t';
         out = format_fixed(out, sample);
         *out++ = '\n';
         time += step;
         return out;
-    });
+    }, judge_block);
     largestSample = std::bit_cast<float>(largest);
     return end;
 }
@@ -194,9 +225,7 @@ LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
     float* samples = nullptr;
     LoopEnd end = read_sample_store(input, count, samples);
     if (end == LoopEnd::complete) {
-        std::uint32_t largest = 0;
-        for (std::size_t i = 0; i < count; ++i) largest = std::max(largest, finite_magnitude_bits(samples[i]));
-        largestSample = std::bit_cast<float>(largest);
+        largestSample = std::bit_cast<float>(largest_magnitude_bits(samples, count, 0));
         // The second block holds the x values, in the order of the samples.
         if (preciseFlag == 1)
             end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
