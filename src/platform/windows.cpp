@@ -200,15 +200,25 @@ BOOL WINAPI remove_temporary_on_ending(DWORD)
     ExitProcess(tablePlaced ? 0 : STATUS_CONTROL_C_EXIT);
 }
 
-// A virus scanner or an indexer may hold the table for a moment: a second
-// at most. Any other refusal is final.
+// Access is denied for good to a table made read-only, or to a folder in its
+// place, since the run began.
+bool refused_for_good()
+{
+    const DWORD attributes = GetFileAttributesW(tablePath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0;
+}
+
+// A virus scanner or an indexer may hold the table for a moment, and another
+// run replacing it at the same time makes access denied for a moment: a
+// second at most. Any other refusal is final.
 bool move_into_place()
 {
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(temporaryPath.c_str(), tablePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
             return true;
         const DWORD error = GetLastError();
-        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                          (error == ERROR_ACCESS_DENIED && !refused_for_good());
         if (!held || attempt == 20) return failed_with(error);
         Sleep(50);
     }
