@@ -206,6 +206,14 @@ std::string wrong_byte_order(const char* path, std::int32_t byteOrderMode)
     return start + "it reads as a little-endian SAC file; run: " + suggested_command(path, precise, "1");
 }
 
+// A header value as people write it ("%g": 0.005, -0.01, nan).
+std::string short_text(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 std::string exponent_text(double value)
 {
     char text[maxExponentChars + 8];
@@ -217,10 +225,8 @@ void report_lost_digits(LoopEnd end, const char* path, std::int32_t byteOrderMod
 {
     const std::string run = "; run: " + suggested_command(path, true, byte_order_argument(byteOrderMode));
     if (end == LoopEnd::times_repeat) {
-        char interval[32];
-        std::snprintf(interval, sizeof interval, "%g", std::fabs(static_cast<double>(DELTA)));
         fail("Times Too Close for Seven Digits in " + shown(path) + ": from " + exponent_text(repeatedTime) +
-             " on, lines " + interval + " s apart print the same time" + run);
+             " on, lines " + short_text(std::fabs(static_cast<double>(DELTA))) + " s apart print the same time" + run);
     } else {
         fail("Samples Too Small for Six Decimals in " + shown(path) + ": the largest is " +
              exponent_text(static_cast<double>(largestSample)) + run);
@@ -278,12 +284,10 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
         fail("Not a Binary SAC File " + file + ": its header version (word 76) is " + std::to_string(header_version()) +
              ", not 6 or 7, in either byte order");
         break;
-    case HeaderCheck::invalid_interval: {
-        char delta[32];
-        std::snprintf(delta, sizeof delta, "%g", static_cast<double>(DELTA));
-        fail("Invalid Sample Interval in " + file + ": DELTA is " + delta + ", not a positive number of seconds");
+    case HeaderCheck::invalid_interval:
+        fail("Invalid Sample Interval in " + file + ": DELTA is " + short_text(static_cast<double>(DELTA)) +
+             ", not a positive number of seconds");
         break;
-    }
     // Reported where the header was read, or not a failure.
     case HeaderCheck::incomplete:
     case HeaderCheck::usable:
