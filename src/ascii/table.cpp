@@ -155,6 +155,16 @@ bool times_clearly_apart(double first, double step, std::size_t lines)
     return std::fabs(step) > unit * 1.000001;
 }
 
+// The unevenly spaced lines: the second block's x values with the samples
+// held from the first.
+template <bool precise>
+LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples)
+{
+    return write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
+        return write_line<precise>(out, static_cast<double>(x), ",\t", samples[i]);
+    });
+}
+
 } // namespace
 
 bool make_output_name(const char* inputPath)
@@ -227,14 +237,8 @@ LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
     if (end == LoopEnd::complete) {
         largestSample = std::bit_cast<float>(largest_magnitude_bits(samples, count, 0));
         // The second block holds the x values, in the order of the samples.
-        if (preciseFlag == 1)
-            end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
-                return write_line<true>(out, static_cast<double>(x), ",\t", samples[i]);
-            });
-        else
-            end = write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
-                return write_line<false>(out, static_cast<double>(x), ",\t", samples[i]);
-            });
+        end = preciseFlag == 1 ? write_pairs<true>(input, output, count, samples)
+                               : write_pairs<false>(input, output, count, samples);
     }
     std::free(samples);
     return end;
