@@ -1,4 +1,6 @@
 #include "ascii/number_format.hpp"
+#include "ascii/line_kernels.hpp"
+#include "ascii/powers_of_ten.hpp"
 
 #include <array>
 #include <bit>
@@ -96,26 +98,6 @@ char* write_point_six_digits(char* out, std::uint32_t value)
     return out + 7;
 }
 
-// Powers of ten as the compiler rounds their literals: correctly rounded,
-// which the error bound in format_exponent relies on.
-constexpr int smallestPower = -48;
-constexpr double powersOfTen[] = {
-    1e-48, 1e-47, 1e-46, 1e-45, 1e-44, 1e-43, 1e-42, 1e-41,
-    1e-40, 1e-39, 1e-38, 1e-37, 1e-36, 1e-35, 1e-34, 1e-33,
-    1e-32, 1e-31, 1e-30, 1e-29, 1e-28, 1e-27, 1e-26, 1e-25,
-    1e-24, 1e-23, 1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17,
-    1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9,
-    1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1,
-    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
-    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22, 1e23,
-    1e24, 1e25, 1e26, 1e27, 1e28, 1e29, 1e30, 1e31,
-    1e32, 1e33, 1e34, 1e35, 1e36, 1e37, 1e38, 1e39,
-    1e40, 1e41, 1e42, 1e43, 1e44, 1e45, 1e46, 1e47,
-    1e48, 1e49, 1e50, 1e51, 1e52,
-};
-constexpr int largestPower = smallestPower + static_cast<int>(std::size(powersOfTen)) - 1;
-
 double power_of_ten(int exponent)
 {
     return powersOfTen[exponent - smallestPower];
@@ -184,13 +166,6 @@ char* fixed_fallback(char* out, float value)
     return std::to_chars(out, out + maxFixedChars, static_cast<double>(value), std::chars_format::fixed, 6).ptr;
 }
 
-constexpr double power_of_ten_constant(int exponent)
-{
-    double power = 1;
-    for (int i = 0; i < exponent; ++i) power *= 10;
-    return power;
-}
-
 // printf("%.*e", significantDigits - 1, value). |value| * 10^(P - E), with
 // P = significantDigits - 1 and E the decimal exponent, lies in [10^P,
 // 10^(P+1)) and is off by less than 10^(P+1) * 2^-52 (two roundings to
@@ -209,7 +184,6 @@ char* write_scientific(char* out, double value)
     constexpr int precision = significantDigits - 1;
     constexpr double lowest = power_of_ten_constant(precision);
     constexpr double highest = power_of_ten_constant(significantDigits);
-    constexpr double tieMargin = 1e-6;
     static_assert(highest * 0x1p-52 < tieMargin, "the scaled value's error must stay within the tie margin");
     static_assert(highest < 0x1p32, "the digits must fit 32 bits");
 
@@ -289,6 +263,30 @@ char* format_fixed(char* out, float value)
     const auto whole = static_cast<std::uint32_t>(total / 1'000'000);
     const auto millionths = static_cast<std::uint32_t>(total - std::uint64_t{whole} * 1'000'000);
     return write_point_six_digits(write_short_unsigned(out, whole), millionths);
+}
+
+char* format_lines_one_at_a_time(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
+                                 std::size_t separatorLength, bool precise, const char** lineStarts)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        if (lineStarts != nullptr) *lineStarts++ = out;
+        out = precise ? format_precise(out, xs[i]) : format_exponent(out, xs[i]);
+        std::memcpy(out, separator, separatorLength);
+        out += separatorLength;
+        out = precise ? format_precise(out, static_cast<double>(samples[i])) : format_fixed(out, samples[i]);
+        *out++ = '\n';
+    }
+    return out;
+}
+
+char* format_lines(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
+                   std::size_t separatorLength, bool precise, const char** lineStarts)
+{
+#if SACTAB_AVX2_LINES
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    if (hasAvx2) return format_lines_avx2(out, xs, samples, count, separator, separatorLength, precise, lineStarts);
+#endif
+    return format_lines_one_at_a_time(out, xs, samples, count, separator, separatorLength, precise, lineStarts);
 }
 
 } // namespace sactab

@@ -11,8 +11,11 @@
 namespace sactab {
 
 // Longest results: "-1.797693e+308" and the 39 integer digits of the largest
-// float, with sign and six decimals.
+// float, with sign and six decimals; shortest: "1.000000e+00" of a finite
+// value and "0.000000".
+constexpr std::size_t minExponentChars = 12;
 constexpr std::size_t maxExponentChars = 14;
+constexpr std::size_t minFixedChars = 8;
 constexpr std::size_t maxFixedChars = 47;
 constexpr std::size_t maxPreciseChars = 16; // "-1.79769313e+308"
 
@@ -24,5 +27,14 @@ char* format_precise(char* out, double value);
 
 // printf("%f", (double)value), byte for byte.
 char* format_fixed(char* out, float value);
+
+// One line "x SEPARATOR sample\n" for each of `count` pairs: "%e" and "%f",
+// or "%.8e" for both when `precise`; the bytes the functions above give,
+// made four lines at a time on processors with AVX2. The separator is one
+// or two characters (its second is read either way); `out` needs room for
+// count lines of the longest results, and 16 bytes more. Where each line
+// starts goes to lineStarts[0 to count - 1], unless it is null.
+char* format_lines(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
+                   std::size_t separatorLength, bool precise, const char** lineStarts);
 
 } // namespace sactab

@@ -30,8 +30,11 @@ constexpr std::size_t shortBlockSamples = 512;
 constexpr std::size_t shortRecordingSamples = 16 * shortBlockSamples;
 constexpr std::size_t maxLineChars = maxExponentChars + 2 + maxFixedChars + 1;
 static_assert(2 * maxPreciseChars + 3 <= maxLineChars, "a precise line fits where a default one does");
+static_assert(maxLineChars >= 32, "the 16 bytes format_lines may store past a line fit in the next line's room");
 
 float sampleBlock[blockSamples];
+double xBlock[blockSamples]; // the x column of a block, as format_lines takes it
+const char* lineStarts[blockSamples]; // of a block whose times are compared
 char textBlock[blockSamples * maxLineChars];
 
 bool write_text_block(std::FILE* output, const char* end)
@@ -43,23 +46,19 @@ bool write_text_block(std::FILE* output, const char* end)
 // Set by a line whose time repeats the line before; ends the loop after its block.
 bool timesRepeat = false;
 
-// The separator is "\t" or ",\t"; its length is known where the line is made.
-template <bool precise, std::size_t separatorLength>
-char* write_line(char* out, double x, const char (&separator)[separatorLength], float sample)
-{
-    out = precise ? format_precise(out, x) : format_exponent(out, x);
-    std::memcpy(out, separator, separatorLength - 1);
-    out += separatorLength - 1;
-    out = precise ? format_precise(out, static_cast<double>(sample)) : format_fixed(out, sample);
-    *out++ = '\n';
-    return out;
-}
-
 std::uint64_t load_eight(const char* text)
 {
     std::uint64_t word = 0;
     std::memcpy(&word, text, 8);
     return word;
+}
+
+// The length of a line's finite time: 12 characters, with one more for a
+// minus and one for a three-digit exponent.
+std::size_t time_length(const char* line)
+{
+    const bool longer = line[minExponentChars] != '\t';
+    return minExponentChars + longer + (longer && line[minExponentChars + 1] != '\t');
 }
 
 // A finite time's text is 12 to 14 characters: its first and last eight
@@ -102,31 +101,23 @@ LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
 }
 
 // Reads `count` data words a block at a time and writes one line for each;
-// make_line(out, index, word) writes the line of the index-th word.
-// before_block(words, count) sees each block of words before its lines are made.
-template <typename MakeLine, typename BeforeBlock>
-LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line, BeforeBlock before_block)
+// make_lines(out, first, words, count) writes the lines of `count` words,
+// the first of them the first-th, and returns their end.
+template <typename MakeLines>
+LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLines make_lines)
 {
     timesRepeat = false;
     for (std::size_t done = 0; done < count;) {
         const std::size_t block = done < shortRecordingSamples ? shortBlockSamples : blockSamples;
         const std::size_t want = std::min(block, count - done);
         const std::size_t got = read_samples(input, sampleBlock, want);
-        before_block(static_cast<const float*>(sampleBlock), got);
-        char* end = textBlock;
-        for (std::size_t i = 0; i < got; ++i) end = make_line(end, done + i, sampleBlock[i]);
-        if (!write_text_block(output, end)) return LoopEnd::write_failed;
+        if (!write_text_block(output, make_lines(textBlock, done, static_cast<const float*>(sampleBlock), got)))
+            return LoopEnd::write_failed;
         if (timesRepeat) return LoopEnd::times_repeat;
         if (got < want) return LoopEnd::short_input;
         done += got;
     }
     return LoopEnd::complete;
-}
-
-template <typename MakeLine>
-LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLine make_line)
-{
-    return write_lines(input, output, count, make_line, [](const float*, std::size_t) {});
 }
 
 // The largest magnitude's bits (which order finite floats as their values
@@ -157,11 +148,11 @@ bool times_clearly_apart(double first, double step, std::size_t lines)
 
 // The unevenly spaced lines: the second block's x values with the samples
 // held from the first.
-template <bool precise>
 LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples)
 {
-    return write_lines(input, output, count, [&](char* out, std::size_t i, float x) {
-        return write_line<precise>(out, static_cast<double>(x), ",\t", samples[i]);
+    return write_lines(input, output, count, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
+        for (std::size_t i = 0; i < lines; ++i) xBlock[i] = static_cast<double>(xs[i]);
+        return format_lines(out, xBlock, samples + first, lines, ",\t", 2, preciseFlag == 1, nullptr);
     });
 }
 
@@ -192,39 +183,41 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
     double time = B == undefinedValue ? 0.0 : static_cast<double>(B);
     const auto step = static_cast<double>(DELTA);
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
-    if (preciseFlag == 1)
-        return write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
-            out = write_line<true>(out, time, "\t", sample);
-            time += step;
-            return out;
-        });
+    const bool precise = preciseFlag == 1;
     // Finite times only: "nan" and "inf" are not a time axis to judge. Most
     // blocks are judged at once, the rest line by line.
-    const bool judgeTimes = std::isfinite(time) && std::isfinite(step) && step != 0;
-    bool judgeLines = false;
+    const bool judgeTimes = !precise && std::isfinite(time) && std::isfinite(step) && step != 0;
     TimeText previous{};
     std::uint32_t largest = 0;
-    const auto judge_block = [&](const float* samples, std::size_t lines) {
-        judgeLines = judgeTimes && !times_clearly_apart(time, step, lines);
-        largest = largest_magnitude_bits(samples, lines, largest);
-    };
-    const LoopEnd end = write_lines(input, output, count, [&](char* out, std::size_t, float sample) {
-        char* const start = out;
-        out = format_exponent(out, time);
-        if (judgeLines) {
-            const TimeText current = time_text(start, out);
+    // Compares each time of a block's text with the one before, as printed.
+    const auto judge_lines = [&](std::size_t lines) {
+        for (std::size_t i = 0; i < lines; ++i) {
+            const char* const line = lineStarts[i];
+            const TimeText current = time_text(line, line + time_length(line));
             if (current == previous && !timesRepeat) {
                 timesRepeat = true;
-                repeatedTime = time;
+                repeatedTime = xBlock[i];
             }
             previous = current;
         }
-        *out++ = '\t';
-        out = format_fixed(out, sample);
-        *out++ = '\n';
-        time += step;
-        return out;
-    }, judge_block);
+    };
+    const LoopEnd end = write_lines(input, output, count, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
+        if (!precise) largest = largest_magnitude_bits(samples, lines, largest);
+        const bool judgeLines = judgeTimes && !times_clearly_apart(time, step, lines);
+        for (std::size_t i = 0; i < lines; ++i) {
+            xBlock[i] = time;
+            time += step;
+        }
+        char* const linesEnd = format_lines(out, xBlock, samples, lines, "\t", 1, precise, judgeLines ? lineStarts : nullptr);
+        if (judgeLines) {
+            judge_lines(lines);
+        } else if (judgeTimes && lines > 0) {
+            // A judged block that follows compares its first time with this block's last.
+            char last[maxExponentChars];
+            previous = time_text(last, format_exponent(last, xBlock[lines - 1]));
+        }
+        return linesEnd;
+    });
     largestSample = std::bit_cast<float>(largest);
     return end;
 }
@@ -237,8 +230,7 @@ LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
     if (end == LoopEnd::complete) {
         largestSample = std::bit_cast<float>(largest_magnitude_bits(samples, count, 0));
         // The second block holds the x values, in the order of the samples.
-        end = preciseFlag == 1 ? write_pairs<true>(input, output, count, samples)
-                               : write_pairs<false>(input, output, count, samples);
+        end = write_pairs(input, output, count, samples);
     }
     std::free(samples);
     return end;

@@ -1,0 +1,272 @@
+// format_lines four lines at a time, for x86-64 processors with AVX2 (the
+// program checks at run time). Each group of four lines is worked out in
+// vectors into 16-byte records, one a value, which a byte shuffle then puts
+// into printf's layout in one store. The arithmetic is the one-value
+// formatters' (the same products and roundings, so the same digits); a
+// group with any value outside their fast ranges is made one value at a
+// time instead.
+#include "ascii/line_kernels.hpp"
+
+#if SACTAB_AVX2_LINES
+
+#include <immintrin.h>
+
+#include <array>
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "ascii/powers_of_ten.hpp"
+
+#define SACTAB_AVX2 __attribute__((target("avx2")))
+
+namespace sactab {
+
+namespace {
+
+constexpr std::size_t groupLines = 4;
+constexpr std::size_t chunkLines = 64; // records of a chunk stay in the first-level cache
+
+using Record = char[16];
+
+// A constant the compiler cannot see: it would otherwise turn each
+// multiplication by a small constant into a longer chain of shifts and adds.
+SACTAB_AVX2 __m256i opaque(__m256i constant)
+{
+    __asm__("" : "+x"(constant));
+    return constant;
+}
+
+// The eight decimal digits of each lane's value < 10^8, most significant in
+// the lowest byte, each as a number 0-9: halves of four digits, pairs, then
+// digits, with multiplications that stay within their lanes.
+SACTAB_AVX2 __m256i eight_digits(__m256i value)
+{
+    const __m256i high = _mm256_srli_epi64(_mm256_mul_epu32(value, _mm256_set1_epi64x(0xD1B71759)), 45); // x / 10^4
+    const __m256i low = _mm256_sub_epi32(value, _mm256_mul_epu32(high, _mm256_set1_epi64x(10'000)));
+    const __m256i halves = _mm256_or_si256(high, _mm256_slli_epi64(low, 32));
+    const __m256i hundreds = _mm256_srli_epi16(_mm256_mulhi_epu16(halves, _mm256_set1_epi16(5243)), 3); // x / 100 for x < 10^4
+    const __m256i pairs = _mm256_or_si256(hundreds, _mm256_slli_epi32(_mm256_sub_epi16(halves, _mm256_mullo_epi16(hundreds, opaque(_mm256_set1_epi16(100)))), 16));
+    const __m256i tens = _mm256_mulhi_epu16(pairs, _mm256_set1_epi16(6554)); // x / 10 for x < 100
+    return _mm256_or_si256(tens, _mm256_slli_epi16(_mm256_sub_epi16(pairs, _mm256_mullo_epi16(tens, opaque(_mm256_set1_epi16(10)))), 8));
+}
+
+// Record i of four holds lane i of `head` in its first eight bytes and lane
+// i of `tail` in its last eight.
+SACTAB_AVX2 void store_records(__m256i head, __m256i tail, Record* records)
+{
+    const __m256i even = _mm256_unpacklo_epi64(head, tail); // records 0 and 2
+    const __m256i odd = _mm256_unpackhi_epi64(head, tail);  // records 1 and 3
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(records[0]), _mm256_permute2x128_si256(even, odd, 0x20));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(records[2]), _mm256_permute2x128_si256(even, odd, 0x31));
+}
+
+SACTAB_AVX2 __m256d magnitude_of(__m256d value)
+{
+    return _mm256_and_pd(value, _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFF'FFFF'FFFF'FFFF)));
+}
+
+// "e-46" to "e+56" of each lane's decimal exponent (in its low 32 bits), as
+// the four bytes a store puts in place, in the low half of the lane.
+SACTAB_AVX2 __m256i exponent_suffixes(__m256i exponent)
+{
+    const __m256i sign = _mm256_add_epi32(_mm256_set1_epi32('+'), _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), exponent), _mm256_set1_epi32('-' - '+')));
+    const __m256i magnitude = _mm256_abs_epi32(exponent);
+    const __m256i tens = _mm256_srli_epi32(_mm256_mullo_epi32(magnitude, _mm256_set1_epi32(103)), 10); // x / 10 for x < 100
+    const __m256i ones = _mm256_sub_epi32(magnitude, _mm256_mullo_epi32(tens, _mm256_set1_epi32(10)));
+    const __m256i suffix = _mm256_or_si256(_mm256_or_si256(_mm256_set1_epi32(0x3030'0065), _mm256_slli_epi32(sign, 8)),
+                                           _mm256_or_si256(_mm256_slli_epi32(tens, 16), _mm256_slli_epi32(ones, 24))); // 'e', sign, '0' + tens, '0' + ones
+    return _mm256_and_si256(suffix, _mm256_set1_epi64x(0xFFFF'FFFF));
+}
+
+// Records of printf("%.*e", significantDigits - 1, value) for four values,
+// exactly as write_scientific works them out; returns the lanes it could
+// do, all ones (the others go to the library there).
+//   7 digits: ".d234567" "e+XX" "-"    shown as d.234567e+XX, with "-" first when negative
+//   9 digits: "23456789" "d." "e+XX" "-"
+template <int significantDigits>
+SACTAB_AVX2 __m256i scientific_records(__m256d value, Record* records)
+{
+    constexpr int precision = significantDigits - 1;
+    constexpr auto lowest = static_cast<std::int64_t>(power_of_ten_constant(precision));
+    constexpr auto highest = static_cast<std::int64_t>(power_of_ten_constant(significantDigits));
+    constexpr int powers = largestPower - smallestPower + 1;
+
+    const __m256d magnitude = magnitude_of(value);
+    const __m256i biasedExponent = _mm256_srli_epi64(_mm256_castpd_si256(magnitude), 52);
+    // The decimal exponent's estimate in each lane's low 32 bits (the high
+    // ones stay 0 here): floor(binary exponent * log10(2)).
+    __m256i exponent = _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(biasedExponent, _mm256_set1_epi64x(1023)), _mm256_set1_epi64x(78913)), 18);
+    // Index of 10^(P - E - 1): within [0, powers - 2] where both it and the
+    // next power are in the table (a negative index reads as 2^32 and more).
+    const __m256i stepUpIndex = _mm256_sub_epi32(_mm256_set1_epi64x(precision - smallestPower - 1), exponent);
+    __m256i done = _mm256_cmpgt_epi64(_mm256_set1_epi64x(powers - 1), stepUpIndex);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d inTable = _mm256_castsi256_pd(done);
+    const __m256d power = _mm256_mask_i64gather_pd(one, powersOfTen + 1, stepUpIndex, inTable, 8);
+    const __m256d stepUpPower = _mm256_mask_i64gather_pd(one, powersOfTen, stepUpIndex, inTable, 8);
+
+    const __m256d estimated = _mm256_mul_pd(magnitude, power);
+    const __m256d stepUp = _mm256_cmp_pd(estimated, _mm256_set1_pd(static_cast<double>(highest)), _CMP_GE_OQ);
+    const __m256d scaled = _mm256_blendv_pd(estimated, _mm256_mul_pd(magnitude, stepUpPower), stepUp);
+    exponent = _mm256_sub_epi32(exponent, _mm256_castpd_si256(stepUp));
+    const __m256d bias = _mm256_set1_pd(0x1p52);
+    const __m256d shifted = _mm256_add_pd(scaled, bias);
+    const __m256d rest = _mm256_sub_pd(scaled, _mm256_sub_pd(shifted, bias));
+    const __m256d nearTie = _mm256_cmp_pd(magnitude_of(rest), _mm256_set1_pd(0.5 - tieMargin), _CMP_GT_OQ);
+    done = _mm256_andnot_si256(_mm256_castpd_si256(nearTie), done);
+
+    __m256i digits = _mm256_and_si256(_mm256_castpd_si256(shifted), _mm256_set1_epi64x(0xFFFF'FFFF));
+    const __m256i carried = _mm256_cmpeq_epi64(digits, _mm256_set1_epi64x(highest));
+    digits = _mm256_blendv_epi8(digits, _mm256_set1_epi64x(lowest), carried);
+    exponent = _mm256_sub_epi32(exponent, carried);
+    const __m256i suffix = exponent_suffixes(exponent);
+    if constexpr (significantDigits == 7) {
+        const __m256i head = _mm256_add_epi8(eight_digits(digits), _mm256_set1_epi64x(0x3030'3030'3030'302E)); // its leading 0 becomes "."
+        store_records(head, _mm256_or_si256(suffix, _mm256_set1_epi64x(std::int64_t{'-'} << 32)), records);
+    } else {
+        const __m256i first = _mm256_srli_epi64(_mm256_mul_epu32(digits, _mm256_set1_epi64x(720'575'941)), 56); // x / 10^8 for x < 10^9
+        const __m256i others = _mm256_sub_epi32(digits, _mm256_mul_epu32(first, _mm256_set1_epi64x(100'000'000)));
+        const __m256i head = _mm256_add_epi8(eight_digits(others), _mm256_set1_epi64x(0x3030'3030'3030'3030));
+        const __m256i tail = _mm256_or_si256(_mm256_or_si256(first, _mm256_slli_epi64(suffix, 16)), _mm256_set1_epi64x(0x002D'0000'0000'2E30)); // d, ".", e+XX, "-"
+        store_records(head, tail, records);
+    }
+    return done;
+}
+
+// Records of printf("%f", value) for four floats below 10^8 in magnitude:
+// "wwwwwwww" ".-mmmmmm", the whole part's eight digits, then the point, a
+// minus and the six decimals. |value| * 10^6 is the whole part times 10^6
+// plus the fraction times 10^6; both are exact in double (the fraction
+// has at most 24 significant bits, 10^6 14), and adding 2^52 rounds the
+// second half to even, as printf rounds the exact value (the first part
+// is even).
+SACTAB_AVX2 __m256i fixed_records(__m128 value, Record* records)
+{
+    const __m256d magnitude = magnitude_of(_mm256_cvtps_pd(value));
+    const __m256d done = _mm256_cmp_pd(magnitude, _mm256_set1_pd(1e8), _CMP_LT_OQ); // NaN and infinity too
+    const __m256d whole = _mm256_round_pd(magnitude, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m256d bias = _mm256_set1_pd(0x1p52);
+    const __m256i lowBits = _mm256_set1_epi64x((std::int64_t{1} << 52) - 1);
+    __m256i millionths = _mm256_and_si256(_mm256_castpd_si256(_mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(magnitude, whole), _mm256_set1_pd(1e6)), bias)), lowBits);
+    __m256i wholeDigits = _mm256_and_si256(_mm256_castpd_si256(_mm256_add_pd(whole, bias)), lowBits);
+    const __m256i carried = _mm256_cmpeq_epi64(millionths, _mm256_set1_epi64x(1'000'000));
+    millionths = _mm256_andnot_si256(carried, millionths);
+    wholeDigits = _mm256_sub_epi64(wholeDigits, carried);
+    const __m256i head = _mm256_add_epi8(eight_digits(wholeDigits), _mm256_set1_epi64x(0x3030'3030'3030'3030));
+    const __m256i tail = _mm256_add_epi8(eight_digits(millionths), _mm256_set1_epi64x(0x3030'3030'3030'2D2E)); // its two leading 0s become ".-"
+    store_records(head, tail, records);
+    return _mm256_castpd_si256(done);
+}
+
+// Shuffles from a record to the text: index i takes byte `from[i]`.
+using Shuffle = std::array<unsigned char, 16>;
+
+constexpr Shuffle shuffle_of(std::initializer_list<int> from)
+{
+    Shuffle shuffle{};
+    shuffle.fill(0x80); // a zero byte, written past the text's end
+    std::size_t i = 0;
+    for (int byte : from) shuffle[i++] = static_cast<unsigned char>(byte);
+    return shuffle;
+}
+
+// [negative] for the two exponent formats.
+alignas(16) constexpr Shuffle sevenDigitShuffles[2] = {shuffle_of({1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}),
+                                                       shuffle_of({12, 1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})};
+alignas(16) constexpr Shuffle nineDigitShuffles[2] = {shuffle_of({8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13}),
+                                                      shuffle_of({14, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13})};
+
+// [negative][leading zeros of the whole part, 0-7].
+alignas(16) constexpr auto fixedShuffles = [] {
+    std::array<std::array<Shuffle, 8>, 2> shuffles{};
+    for (int negative = 0; negative < 2; ++negative)
+        for (int zeros = 0; zeros < 8; ++zeros) {
+            Shuffle& shuffle = shuffles[static_cast<std::size_t>(negative)][static_cast<std::size_t>(zeros)];
+            shuffle.fill(0x80);
+            std::size_t i = 0;
+            if (negative == 1) shuffle[i++] = 9;
+            for (int byte = zeros; byte < 8; ++byte) shuffle[i++] = static_cast<unsigned char>(byte);
+            for (int byte : {8, 10, 11, 12, 13, 14, 15}) shuffle[i++] = static_cast<unsigned char>(byte);
+        }
+    return shuffles;
+}();
+
+SACTAB_AVX2 char* place(char* out, const Record& record, const Shuffle& shuffle, std::size_t length)
+{
+    const __m128i text = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(record)),
+                                          _mm_load_si128(reinterpret_cast<const __m128i*>(shuffle.data())));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), text);
+    return out + length;
+}
+
+template <int significantDigits>
+SACTAB_AVX2 char* place_scientific(char* out, const Record& record, bool negative)
+{
+    const Shuffle* shuffles = significantDigits == 7 ? sevenDigitShuffles : nineDigitShuffles;
+    return place(out, record, shuffles[negative], significantDigits + 5 + negative);
+}
+
+// The whole part's leading zeros, all but its last digit: at most seven.
+SACTAB_AVX2 char* place_fixed(char* out, const Record& record, bool negative)
+{
+    std::uint64_t head = 0;
+    std::memcpy(&head, record, 8);
+    if constexpr (std::endian::native == std::endian::big) head = __builtin_bswap64(head);
+    const auto zeros = static_cast<std::size_t>(std::countr_zero((head ^ 0x3030'3030'3030'3030u) | std::uint64_t{1} << 56) / 8);
+    return place(out, record, fixedShuffles[negative][zeros], 15 - zeros + negative);
+}
+
+template <bool precise>
+SACTAB_AVX2 char* lines_of_groups(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
+                                  std::size_t separatorLength, const char** lineStarts)
+{
+    constexpr int xDigits = precise ? 9 : 7;
+    alignas(32) Record xRecords[chunkLines];
+    alignas(32) Record sampleRecords[chunkLines];
+    bool groupDone[chunkLines / groupLines];
+    for (std::size_t first = 0; first < count; first += chunkLines) {
+        const std::size_t lines = std::min(chunkLines, count - first);
+        for (std::size_t g = 0; g < lines; g += groupLines) {
+            const __m256i xDone = scientific_records<xDigits>(_mm256_loadu_pd(xs + first + g), xRecords + g);
+            const __m128 group = _mm_loadu_ps(samples + first + g);
+            const __m256i sampleDone = precise ? scientific_records<9>(_mm256_cvtps_pd(group), sampleRecords + g) : fixed_records(group, sampleRecords + g);
+            groupDone[g / groupLines] = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_and_si256(xDone, sampleDone))) == 0xF;
+        }
+        for (std::size_t g = 0; g < lines; g += groupLines) {
+            if (!groupDone[g / groupLines]) {
+                out = format_lines_one_at_a_time(out, xs + first + g, samples + first + g, groupLines, separator, separatorLength, precise,
+                                                 lineStarts == nullptr ? nullptr : lineStarts + first + g);
+                continue;
+            }
+            for (std::size_t i = g; i < g + groupLines; ++i) {
+                if (lineStarts != nullptr) lineStarts[first + i] = out;
+                out = place_scientific<xDigits>(out, xRecords[i], std::signbit(xs[first + i]));
+                std::memcpy(out, separator, 2);
+                out += separatorLength;
+                const bool negative = std::signbit(samples[first + i]);
+                out = precise ? place_scientific<9>(out, sampleRecords[i], negative) : place_fixed(out, sampleRecords[i], negative);
+                *out++ = '\n';
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+char* format_lines_avx2(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
+                        std::size_t separatorLength, bool precise, const char** lineStarts)
+{
+    const std::size_t grouped = count / groupLines * groupLines;
+    out = precise ? lines_of_groups<true>(out, xs, samples, grouped, separator, separatorLength, lineStarts)
+                  : lines_of_groups<false>(out, xs, samples, grouped, separator, separatorLength, lineStarts);
+    return format_lines_one_at_a_time(out, xs + grouped, samples + grouped, count - grouped, separator, separatorLength, precise,
+                                      lineStarts == nullptr ? nullptr : lineStarts + grouped);
+}
+
+} // namespace sactab
+
+#endif
