@@ -4,12 +4,14 @@
 // With --random N it compares N seeded random doubles and times instead, in
 // seconds: the check of a cross build under qemu, against the target's own
 // printf, with the flags a user's build gets.
+#include <algorithm>
 #include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,15 +28,59 @@ bool same_as_printf(char* ours, char* end, int precision, double value, bool fix
     return std::strcmp(ours, theirs) == 0;
 }
 
+// Pairs gathered as they are checked one value at a time, then made into
+// lines by format_lines in both layouts and compared with printf's columns
+// joined: the four-at-a-time path where the processor has it.
+constexpr std::size_t batchLines = 1024;
+struct Lines {
+    double xs[batchLines];
+    float samples[batchLines];
+    std::size_t count = 0;
+    std::string expected[2]; // "%e\t%f\n", "%.8e,\t%.8e\n"
+};
+
+std::uint64_t add_line(Lines& lines, double x, float sample)
+{
+    char columns[4][64];
+    std::snprintf(columns[0], 64, "%e", x);
+    std::snprintf(columns[1], 64, "%f", static_cast<double>(sample));
+    std::snprintf(columns[2], 64, "%.8e", x);
+    std::snprintf(columns[3], 64, "%.8e", static_cast<double>(sample));
+    lines.xs[lines.count] = x;
+    lines.samples[lines.count++] = sample;
+    lines.expected[0] += std::string(columns[0]) + "\t" + columns[1] + "\n";
+    lines.expected[1] += std::string(columns[2]) + ",\t" + columns[3] + "\n";
+    if (lines.count < batchLines) return 0;
+    static thread_local char ours[batchLines * 64 + 16];
+    static thread_local int reported = 0;
+    std::uint64_t mismatches = 0;
+    for (const bool precise : {false, true}) {
+        const char* end = sactab::format_lines(ours, lines.xs, lines.samples, lines.count, precise ? ",\t" : "\t", precise ? 2 : 1, precise, nullptr);
+        const std::string& expected = lines.expected[precise];
+        const std::string made(static_cast<const char*>(ours), end);
+        if (made == expected) continue;
+        ++mismatches;
+        const auto at = static_cast<std::size_t>(std::mismatch(made.begin(), made.end(), expected.begin(), expected.end()).first - made.begin());
+        if (reported++ < 10) std::printf("lines differ: %.40s instead of %.40s\n", made.c_str() + at, expected.c_str() + at);
+    }
+    lines.count = 0;
+    lines.expected[0].clear();
+    lines.expected[1].clear();
+    return mismatches;
+}
+
 // Random bit patterns, the same mostly within the formatter's fast range,
-// and times accumulated as the evenly spaced loop makes them.
+// and times accumulated as the evenly spaced loop makes them; as lines, the
+// last two kinds with samples below 2^27, each kind apart.
 int check_random(long count)
 {
     std::mt19937_64 random(20261209);
     std::uniform_int_distribution<std::uint64_t> fastExponent(1023 - 170, 1023 + 190);
+    std::uniform_int_distribution<std::uint32_t> sampleExponent(127 - 40, 127 + 26);
     std::uint64_t mismatches = 0;
     char ours[64];
     double time = -3600.5;
+    Lines lines[3];
     for (long i = 0; i < count; ++i) {
         const std::uint64_t bits = random();
         const double values[] = {std::bit_cast<double>(bits),
@@ -46,6 +92,8 @@ int check_random(long count)
             if (!same && ++mismatches <= 10) std::printf("mismatch at double bits 0x%016" PRIx64 "\n", std::bit_cast<std::uint64_t>(value));
         }
         const auto sample = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
+        const auto smallSample = std::bit_cast<float>((static_cast<std::uint32_t>(bits >> 32) & 0x807F'FFFFu) | sampleExponent(random) << 23);
+        for (int kind = 0; kind < 3; ++kind) mismatches += add_line(lines[kind], values[kind], kind == 0 ? sample : smallSample);
         if (!same_as_printf(ours, sactab::format_fixed(ours, sample), 6, static_cast<double>(sample), true) && ++mismatches <= 10)
             std::printf("mismatch at float bits 0x%08" PRIx32 "\n", std::bit_cast<std::uint32_t>(sample));
     }
@@ -58,6 +106,7 @@ std::uint64_t check_range(std::uint64_t first, std::uint64_t end)
     std::uint64_t mismatches = 0;
     char ours[64];
     char theirs[64];
+    Lines lines;
     for (std::uint64_t bits = first; bits < end; ++bits) {
         const auto value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
         const auto wide = static_cast<double>(value);
@@ -74,6 +123,7 @@ std::uint64_t check_range(std::uint64_t first, std::uint64_t end)
         std::snprintf(theirs, sizeof theirs, "%.8e", wide);
         same = same && std::strcmp(ours, theirs) == 0;
         if (!same && ++mismatches <= 10) std::printf("mismatch at float bits 0x%08" PRIx64 "\n", bits);
+        mismatches += add_line(lines, wide, value);
     }
     return mismatches;
 }

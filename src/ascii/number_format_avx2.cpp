@@ -72,22 +72,38 @@ SACTAB_AVX2 __m256d magnitude_of(__m256d value)
 // the four bytes a store puts in place, in the low half of the lane.
 SACTAB_AVX2 __m256i exponent_suffixes(__m256i exponent)
 {
-    const __m256i sign = _mm256_add_epi32(_mm256_set1_epi32('+'), _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), exponent), _mm256_set1_epi32('-' - '+')));
     const __m256i magnitude = _mm256_abs_epi32(exponent);
-    const __m256i tens = _mm256_srli_epi32(_mm256_mullo_epi32(magnitude, _mm256_set1_epi32(103)), 10); // x / 10 for x < 100
-    const __m256i ones = _mm256_sub_epi32(magnitude, _mm256_mullo_epi32(tens, _mm256_set1_epi32(10)));
-    const __m256i suffix = _mm256_or_si256(_mm256_or_si256(_mm256_set1_epi32(0x3030'0065), _mm256_slli_epi32(sign, 8)),
-                                           _mm256_or_si256(_mm256_slli_epi32(tens, 16), _mm256_slli_epi32(ones, 24))); // 'e', sign, '0' + tens, '0' + ones
+    const __m256i tens = _mm256_mulhi_epu16(magnitude, _mm256_set1_epi16(6554)); // x / 10 for x < 100
+    const __m256i ones = _mm256_sub_epi16(magnitude, _mm256_mullo_epi16(tens, opaque(_mm256_set1_epi16(10))));
+    const __m256i digits = _mm256_slli_epi32(_mm256_or_si256(tens, _mm256_slli_epi32(ones, 8)), 16);
+    const __m256i minus = _mm256_and_si256(_mm256_srai_epi32(exponent, 31), _mm256_set1_epi32(('-' - '+') << 8));
+    const __m256i suffix = _mm256_add_epi32(_mm256_or_si256(digits, minus), _mm256_set1_epi32(0x3030'2B65)); // 'e', sign, '0' + tens, '0' + ones
     return _mm256_and_si256(suffix, _mm256_set1_epi64x(0xFFFF'FFFF));
 }
 
-// Records of printf("%.*e", significantDigits - 1, value) for four values,
-// exactly as write_scientific works them out; returns the lanes it could
-// do, all ones (the others go to the library there).
-//   7 digits: ".d234567" "e+XX" "-"    shown as d.234567e+XX, with "-" first when negative
-//   9 digits: "23456789" "d." "e+XX" "-"
-template <int significantDigits>
-SACTAB_AVX2 __m256i scientific_records(__m256d value, Record* records)
+// Each group's numbers are worked out first and their text made in a
+// second pass over the chunk: shorter chains of dependent instructions,
+// which lets the processor overlap more groups.
+using Words = std::uint64_t[chunkLines];
+
+SACTAB_AVX2 void store_words(std::uint64_t* words, __m256i lanes)
+{
+    _mm256_store_si256(reinterpret_cast<__m256i*>(words), lanes);
+}
+
+SACTAB_AVX2 __m256i load_words(const std::uint64_t* words)
+{
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(words));
+}
+
+// The significant digits and decimal exponent of printf("%.*e",
+// significantDigits - 1, value) for four values, exactly as
+// write_scientific works them out; returns the lanes it could do, all ones
+// (the others go to the library there). Gathers both powers for each lane;
+// a column whose values mostly share their exponent (times) loads them
+// once for all four lanes instead.
+template <int significantDigits, bool sharedExponentLikely>
+SACTAB_AVX2 __m256i scientific_numbers(__m256d value, std::uint64_t* digitWords, std::uint64_t* exponentWords)
 {
     constexpr int precision = significantDigits - 1;
     constexpr auto lowest = static_cast<std::int64_t>(power_of_ten_constant(precision));
@@ -105,8 +121,17 @@ SACTAB_AVX2 __m256i scientific_records(__m256d value, Record* records)
     __m256i done = _mm256_cmpgt_epi64(_mm256_set1_epi64x(powers - 1), stepUpIndex);
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d inTable = _mm256_castsi256_pd(done);
-    const __m256d power = _mm256_mask_i64gather_pd(one, powersOfTen + 1, stepUpIndex, inTable, 8);
-    const __m256d stepUpPower = _mm256_mask_i64gather_pd(one, powersOfTen, stepUpIndex, inTable, 8);
+    __m256d power;
+    __m256d stepUpPower;
+    const auto firstIndex = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(stepUpIndex));
+    if (sharedExponentLikely && firstIndex < powers - 1 &&
+        _mm256_movemask_epi8(_mm256_cmpeq_epi64(stepUpIndex, _mm256_set1_epi64x(firstIndex))) == -1) {
+        power = _mm256_broadcast_sd(powersOfTen + 1 + firstIndex);
+        stepUpPower = _mm256_broadcast_sd(powersOfTen + firstIndex);
+    } else {
+        power = _mm256_mask_i64gather_pd(one, powersOfTen + 1, stepUpIndex, inTable, 8);
+        stepUpPower = _mm256_mask_i64gather_pd(one, powersOfTen, stepUpIndex, inTable, 8);
+    }
 
     const __m256d estimated = _mm256_mul_pd(magnitude, power);
     const __m256d stepUp = _mm256_cmp_pd(estimated, _mm256_set1_pd(static_cast<double>(highest)), _CMP_GE_OQ);
@@ -121,8 +146,19 @@ SACTAB_AVX2 __m256i scientific_records(__m256d value, Record* records)
     __m256i digits = _mm256_and_si256(_mm256_castpd_si256(shifted), _mm256_set1_epi64x(0xFFFF'FFFF));
     const __m256i carried = _mm256_cmpeq_epi64(digits, _mm256_set1_epi64x(highest));
     digits = _mm256_blendv_epi8(digits, _mm256_set1_epi64x(lowest), carried);
-    exponent = _mm256_sub_epi32(exponent, carried);
-    const __m256i suffix = exponent_suffixes(exponent);
+    store_words(digitWords, digits);
+    store_words(exponentWords, _mm256_sub_epi32(exponent, carried));
+    return done;
+}
+
+// Records of the text of scientific_numbers' results:
+//   7 digits: ".d234567" "e+XX" "-"    shown as d.234567e+XX, with "-" first when negative
+//   9 digits: "23456789" "d." "e+XX" "-"
+template <int significantDigits>
+SACTAB_AVX2 void scientific_records(const std::uint64_t* digitWords, const std::uint64_t* exponentWords, Record* records)
+{
+    const __m256i digits = load_words(digitWords);
+    const __m256i suffix = exponent_suffixes(load_words(exponentWords));
     if constexpr (significantDigits == 7) {
         const __m256i head = _mm256_add_epi8(eight_digits(digits), _mm256_set1_epi64x(0x3030'3030'3030'302E)); // its leading 0 becomes "."
         store_records(head, _mm256_or_si256(suffix, _mm256_set1_epi64x(std::int64_t{'-'} << 32)), records);
@@ -133,32 +169,36 @@ SACTAB_AVX2 __m256i scientific_records(__m256d value, Record* records)
         const __m256i tail = _mm256_or_si256(_mm256_or_si256(first, _mm256_slli_epi64(suffix, 16)), _mm256_set1_epi64x(0x002D'0000'0000'2E30)); // d, ".", e+XX, "-"
         store_records(head, tail, records);
     }
-    return done;
 }
 
-// Records of printf("%f", value) for four floats below 10^8 in magnitude:
-// "wwwwwwww" ".-mmmmmm", the whole part's eight digits, then the point, a
-// minus and the six decimals. |value| * 10^6 is the whole part times 10^6
+// The whole part and millionths of printf("%f", value) for four floats
+// below 10^8 in magnitude, the lanes it could do. |value| * 10^6 is the whole part times 10^6
 // plus the fraction times 10^6; both are exact in double (the fraction
 // has at most 24 significant bits, 10^6 14), and adding 2^52 rounds the
 // second half to even, as printf rounds the exact value (the first part
 // is even).
-SACTAB_AVX2 __m256i fixed_records(__m128 value, Record* records)
+SACTAB_AVX2 __m256i fixed_numbers(__m128 value, std::uint64_t* wholeWords, std::uint64_t* millionthWords)
 {
     const __m256d magnitude = magnitude_of(_mm256_cvtps_pd(value));
     const __m256d done = _mm256_cmp_pd(magnitude, _mm256_set1_pd(1e8), _CMP_LT_OQ); // NaN and infinity too
     const __m256d whole = _mm256_round_pd(magnitude, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
     const __m256d bias = _mm256_set1_pd(0x1p52);
     const __m256i lowBits = _mm256_set1_epi64x((std::int64_t{1} << 52) - 1);
-    __m256i millionths = _mm256_and_si256(_mm256_castpd_si256(_mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(magnitude, whole), _mm256_set1_pd(1e6)), bias)), lowBits);
-    __m256i wholeDigits = _mm256_and_si256(_mm256_castpd_si256(_mm256_add_pd(whole, bias)), lowBits);
+    const __m256i millionths = _mm256_and_si256(_mm256_castpd_si256(_mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(magnitude, whole), _mm256_set1_pd(1e6)), bias)), lowBits);
+    const __m256i wholeDigits = _mm256_and_si256(_mm256_castpd_si256(_mm256_add_pd(whole, bias)), lowBits);
     const __m256i carried = _mm256_cmpeq_epi64(millionths, _mm256_set1_epi64x(1'000'000));
-    millionths = _mm256_andnot_si256(carried, millionths);
-    wholeDigits = _mm256_sub_epi64(wholeDigits, carried);
-    const __m256i head = _mm256_add_epi8(eight_digits(wholeDigits), _mm256_set1_epi64x(0x3030'3030'3030'3030));
-    const __m256i tail = _mm256_add_epi8(eight_digits(millionths), _mm256_set1_epi64x(0x3030'3030'3030'2D2E)); // its two leading 0s become ".-"
-    store_records(head, tail, records);
+    store_words(wholeWords, _mm256_sub_epi64(wholeDigits, carried));
+    store_words(millionthWords, _mm256_andnot_si256(carried, millionths));
     return _mm256_castpd_si256(done);
+}
+
+// Records of the text of fixed_numbers' results: "wwwwwwww" ".-mmmmmm",
+// the whole part's eight digits, then the point, a minus and the six decimals.
+SACTAB_AVX2 void fixed_records(const std::uint64_t* wholeWords, const std::uint64_t* millionthWords, Record* records)
+{
+    const __m256i head = _mm256_add_epi8(eight_digits(load_words(wholeWords)), _mm256_set1_epi64x(0x3030'3030'3030'3030));
+    const __m256i tail = _mm256_add_epi8(eight_digits(load_words(millionthWords)), _mm256_set1_epi64x(0x3030'3030'3030'2D2E)); // its two leading 0s become ".-"
+    store_records(head, tail, records);
 }
 
 // Shuffles from a record to the text: index i takes byte `from[i]`.
@@ -224,16 +264,25 @@ SACTAB_AVX2 char* lines_of_groups(char* out, const double* xs, const float* samp
                                   std::size_t separatorLength, const char** lineStarts)
 {
     constexpr int xDigits = precise ? 9 : 7;
+    alignas(32) Words xHigh, xLow, sampleHigh, sampleLow; // digits and exponent, or whole part and millionths
     alignas(32) Record xRecords[chunkLines];
     alignas(32) Record sampleRecords[chunkLines];
     bool groupDone[chunkLines / groupLines];
     for (std::size_t first = 0; first < count; first += chunkLines) {
         const std::size_t lines = std::min(chunkLines, count - first);
         for (std::size_t g = 0; g < lines; g += groupLines) {
-            const __m256i xDone = scientific_records<xDigits>(_mm256_loadu_pd(xs + first + g), xRecords + g);
+            const __m256i xDone = scientific_numbers<xDigits, true>(_mm256_loadu_pd(xs + first + g), xHigh + g, xLow + g);
             const __m128 group = _mm_loadu_ps(samples + first + g);
-            const __m256i sampleDone = precise ? scientific_records<9>(_mm256_cvtps_pd(group), sampleRecords + g) : fixed_records(group, sampleRecords + g);
+            const __m256i sampleDone = precise ? scientific_numbers<9, false>(_mm256_cvtps_pd(group), sampleHigh + g, sampleLow + g)
+                                               : fixed_numbers(group, sampleHigh + g, sampleLow + g);
             groupDone[g / groupLines] = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_and_si256(xDone, sampleDone))) == 0xF;
+        }
+        for (std::size_t g = 0; g < lines; g += groupLines) {
+            scientific_records<xDigits>(xHigh + g, xLow + g, xRecords + g);
+            if (precise)
+                scientific_records<9>(sampleHigh + g, sampleLow + g, sampleRecords + g);
+            else
+                fixed_records(sampleHigh + g, sampleLow + g, sampleRecords + g);
         }
         for (std::size_t g = 0; g < lines; g += groupLines) {
             if (!groupDone[g / groupLines]) {
