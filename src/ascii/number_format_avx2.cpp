@@ -152,8 +152,9 @@ SACTAB_AVX2 __m256i scientific_numbers(__m256d value, std::uint64_t* digitWords,
 }
 
 // Records of the text of scientific_numbers' results:
-//   7 digits: ".d234567" "e+XX" "-"    shown as d.234567e+XX, with "-" first when negative
-//   9 digits: "23456789" "d." "e+XX" "-"
+//   7 digits: ".d234567" "e+XX" "-,\t"  shown as d.234567e+XX, with "-" first when negative,
+//                                        then the separator and the sample's minus
+//   9 digits: "23456789" "d." "e+XX" "-\n"
 template <int significantDigits>
 SACTAB_AVX2 void scientific_records(const std::uint64_t* digitWords, const std::uint64_t* exponentWords, Record* records)
 {
@@ -161,12 +162,12 @@ SACTAB_AVX2 void scientific_records(const std::uint64_t* digitWords, const std::
     const __m256i suffix = exponent_suffixes(load_words(exponentWords));
     if constexpr (significantDigits == 7) {
         const __m256i head = _mm256_add_epi8(eight_digits(digits), _mm256_set1_epi64x(0x3030'3030'3030'302E)); // its leading 0 becomes "."
-        store_records(head, _mm256_or_si256(suffix, _mm256_set1_epi64x(std::int64_t{'-'} << 32)), records);
+        store_records(head, _mm256_or_si256(suffix, _mm256_set1_epi64x(0x0009'2C2D'0000'0000)), records);
     } else {
         const __m256i first = _mm256_srli_epi64(_mm256_mul_epu32(digits, _mm256_set1_epi64x(720'575'941)), 56); // x / 10^8 for x < 10^9
         const __m256i others = _mm256_sub_epi32(digits, _mm256_mul_epu32(first, _mm256_set1_epi64x(100'000'000)));
         const __m256i head = _mm256_add_epi8(eight_digits(others), _mm256_set1_epi64x(0x3030'3030'3030'3030));
-        const __m256i tail = _mm256_or_si256(_mm256_or_si256(first, _mm256_slli_epi64(suffix, 16)), _mm256_set1_epi64x(0x002D'0000'0000'2E30)); // d, ".", e+XX, "-"
+        const __m256i tail = _mm256_or_si256(_mm256_or_si256(first, _mm256_slli_epi64(suffix, 16)), _mm256_set1_epi64x(0x0A2D'0000'0000'2E30)); // d, ".", e+XX, "-", "\n"
         store_records(head, tail, records);
     }
 }
@@ -192,12 +193,13 @@ SACTAB_AVX2 __m256i fixed_numbers(__m128 value, std::uint64_t* wholeWords, std::
     return _mm256_castpd_si256(done);
 }
 
-// Records of the text of fixed_numbers' results: "wwwwwwww" ".-mmmmmm",
-// the whole part's eight digits, then the point, a minus and the six decimals.
+// Records of the text of fixed_numbers' results: "wwwwwwww" ".\nmmmmmm",
+// the whole part's eight digits, then the point, the line's end and the six
+// decimals (the minus comes with the line's time).
 SACTAB_AVX2 void fixed_records(const std::uint64_t* wholeWords, const std::uint64_t* millionthWords, Record* records)
 {
     const __m256i head = _mm256_add_epi8(eight_digits(load_words(wholeWords)), _mm256_set1_epi64x(0x3030'3030'3030'3030));
-    const __m256i tail = _mm256_add_epi8(eight_digits(load_words(millionthWords)), _mm256_set1_epi64x(0x3030'3030'3030'2D2E)); // its two leading 0s become ".-"
+    const __m256i tail = _mm256_add_epi8(eight_digits(load_words(millionthWords)), _mm256_set1_epi64x(0x3030'3030'3030'0A2E)); // its two leading 0s become ".\n"
     store_records(head, tail, records);
 }
 
@@ -213,61 +215,100 @@ constexpr Shuffle shuffle_of(std::initializer_list<int> from)
     return shuffle;
 }
 
-// [negative] for the two exponent formats.
-alignas(16) constexpr Shuffle sevenDigitShuffles[2] = {shuffle_of({1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}),
-                                                       shuffle_of({12, 1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})};
-alignas(16) constexpr Shuffle nineDigitShuffles[2] = {shuffle_of({8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13}),
-                                                      shuffle_of({14, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13})};
-
-// [negative][leading zeros of the whole part, 0-7].
-alignas(16) constexpr auto fixedShuffles = [] {
-    std::array<std::array<Shuffle, 8>, 2> shuffles{};
-    for (int negative = 0; negative < 2; ++negative)
-        for (int zeros = 0; zeros < 8; ++zeros) {
-            Shuffle& shuffle = shuffles[static_cast<std::size_t>(negative)][static_cast<std::size_t>(zeros)];
+// A time's: [separator is ",\t"][sample negative][time negative].
+alignas(16) constexpr auto timeShuffles = [] {
+    std::array<std::array<Shuffle, 4>, 2> shuffles{};
+    for (int comma = 0; comma < 2; ++comma)
+        for (int signs = 0; signs < 4; ++signs) {
+            Shuffle& shuffle = shuffles[static_cast<std::size_t>(comma)][static_cast<std::size_t>(signs)];
             shuffle.fill(0x80);
             std::size_t i = 0;
-            if (negative == 1) shuffle[i++] = 9;
-            for (int byte = zeros; byte < 8; ++byte) shuffle[i++] = static_cast<unsigned char>(byte);
-            for (int byte : {8, 10, 11, 12, 13, 14, 15}) shuffle[i++] = static_cast<unsigned char>(byte);
+            if ((signs & 1) != 0) shuffle[i++] = 12;
+            for (int byte : {1, 0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) shuffle[i++] = static_cast<unsigned char>(byte);
+            if (comma == 1) shuffle[i++] = 13;
+            shuffle[i++] = 14;
+            if ((signs & 2) != 0) shuffle[i++] = 12;
         }
     return shuffles;
 }();
 
-SACTAB_AVX2 char* place(char* out, const Record& record, const Shuffle& shuffle, std::size_t length)
+// A sample's: [leading zeros of the whole part, 0-7].
+alignas(16) constexpr auto fixedShuffles = [] {
+    std::array<Shuffle, 8> shuffles{};
+    for (int zeros = 0; zeros < 8; ++zeros) {
+        Shuffle& shuffle = shuffles[static_cast<std::size_t>(zeros)];
+        std::size_t i = 0;
+        for (int byte = zeros; byte < 8; ++byte) shuffle[i++] = static_cast<unsigned char>(byte);
+        for (int byte : {8, 10, 11, 12, 13, 14, 15, 9}) shuffle[i++] = static_cast<unsigned char>(byte);
+        while (i < 16) shuffle[i++] = 0x80; // a zero byte, written past the text's end
+    }
+    return shuffles;
+}();
+
+// -p's, for either column: [negative][with the line's end].
+alignas(16) constexpr Shuffle nineDigitShuffles[2][2] = {
+    {shuffle_of({8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13}), shuffle_of({8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 15})},
+    {shuffle_of({14, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13}), shuffle_of({14, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 15})}};
+
+SACTAB_AVX2 char* place(char* out, const Record& record, const unsigned char* shuffle, std::uint64_t length)
 {
     const __m128i text = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(record)),
-                                          _mm_load_si128(reinterpret_cast<const __m128i*>(shuffle.data())));
+                                          _mm_load_si128(reinterpret_cast<const __m128i*>(shuffle)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), text);
     return out + length;
 }
 
-template <int significantDigits>
-SACTAB_AVX2 char* place_scientific(char* out, const Record& record, bool negative)
+// The whole part's leading zeros in its eight digits, all but the last:
+// the powers of ten above it.
+SACTAB_AVX2 __m256i leading_zeros(__m256i whole)
 {
-    const Shuffle* shuffles = significantDigits == 7 ? sevenDigitShuffles : nineDigitShuffles;
-    return place(out, record, shuffles[negative], significantDigits + 5 + negative);
+    __m256i zeros = _mm256_setzero_si256();
+    std::int64_t power = 10;
+    for (int digits = 1; digits < 8; ++digits, power *= 10) zeros = _mm256_sub_epi64(zeros, _mm256_cmpgt_epi64(_mm256_set1_epi64x(power), whole));
+    return zeros;
 }
 
-// The whole part's leading zeros, all but its last digit: at most seven.
-SACTAB_AVX2 char* place_fixed(char* out, const Record& record, bool negative)
-{
-    std::uint64_t head = 0;
-    std::memcpy(&head, record, 8);
-    if constexpr (std::endian::native == std::endian::big) head = __builtin_bswap64(head);
-    const auto zeros = static_cast<std::size_t>(std::countr_zero((head ^ 0x3030'3030'3030'3030u) | std::uint64_t{1} << 56) / 8);
-    return place(out, record, fixedShuffles[negative][zeros], 15 - zeros + negative);
-}
+// Where each of a group's texts comes from in its record, as byte offsets
+// into the shuffle tables, and how long it is.
+struct Placements {
+    Words xShuffles, xLengths, sampleShuffles, sampleLengths;
+};
 
 template <bool precise>
+SACTAB_AVX2 void place_group(Placements& placements, std::size_t g, const double* xs, const float* samples, std::size_t separatorLength,
+                             const std::uint64_t* wholeWords)
+{
+    const __m256i xNegative = _mm256_srli_epi64(_mm256_castpd_si256(_mm256_loadu_pd(xs)), 63);
+    const __m256i sampleNegative = _mm256_srli_epi64(_mm256_cvtepi32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples))), 63);
+    if (precise) {
+        store_words(placements.xShuffles + g, _mm256_slli_epi64(xNegative, 5));
+        store_words(placements.xLengths + g, _mm256_add_epi64(xNegative, _mm256_set1_epi64x(14)));
+        store_words(placements.sampleShuffles + g, _mm256_add_epi64(_mm256_slli_epi64(sampleNegative, 5), _mm256_set1_epi64x(16)));
+        store_words(placements.sampleLengths + g, _mm256_add_epi64(sampleNegative, _mm256_set1_epi64x(15)));
+    } else {
+        const auto timeLength = static_cast<std::int64_t>(12 + separatorLength);
+        store_words(placements.xShuffles + g, _mm256_slli_epi64(_mm256_or_si256(xNegative, _mm256_slli_epi64(sampleNegative, 1)), 4));
+        store_words(placements.xLengths + g, _mm256_add_epi64(_mm256_add_epi64(xNegative, sampleNegative), _mm256_set1_epi64x(timeLength)));
+        const __m256i zeros = leading_zeros(load_words(wholeWords));
+        store_words(placements.sampleShuffles + g, _mm256_slli_epi64(zeros, 4));
+        store_words(placements.sampleLengths + g, _mm256_sub_epi64(_mm256_set1_epi64x(16), zeros));
+    }
+}
+
+template <bool precise, bool recordStarts>
 SACTAB_AVX2 char* lines_of_groups(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
                                   std::size_t separatorLength, const char** lineStarts)
 {
+    std::uint16_t separatorBytes = 0; // held in a register: a store through `out` could change the separator's bytes
+    std::memcpy(&separatorBytes, separator, 2);
     constexpr int xDigits = precise ? 9 : 7;
     alignas(32) Words xHigh, xLow, sampleHigh, sampleLow; // digits and exponent, or whole part and millionths
     alignas(32) Record xRecords[chunkLines];
     alignas(32) Record sampleRecords[chunkLines];
+    alignas(32) Placements placements;
     bool groupDone[chunkLines / groupLines];
+    const auto* xTable = reinterpret_cast<const unsigned char*>(precise ? nineDigitShuffles[0] : timeShuffles[separatorLength - 1].data());
+    const auto* sampleTable = reinterpret_cast<const unsigned char*>(precise ? nineDigitShuffles[0] : fixedShuffles.data());
     for (std::size_t first = 0; first < count; first += chunkLines) {
         const std::size_t lines = std::min(chunkLines, count - first);
         for (std::size_t g = 0; g < lines; g += groupLines) {
@@ -283,6 +324,7 @@ SACTAB_AVX2 char* lines_of_groups(char* out, const double* xs, const float* samp
                 scientific_records<9>(sampleHigh + g, sampleLow + g, sampleRecords + g);
             else
                 fixed_records(sampleHigh + g, sampleLow + g, sampleRecords + g);
+            place_group<precise>(placements, g, xs + first + g, samples + first + g, separatorLength, sampleHigh + g);
         }
         for (std::size_t g = 0; g < lines; g += groupLines) {
             if (!groupDone[g / groupLines]) {
@@ -291,13 +333,13 @@ SACTAB_AVX2 char* lines_of_groups(char* out, const double* xs, const float* samp
                 continue;
             }
             for (std::size_t i = g; i < g + groupLines; ++i) {
-                if (lineStarts != nullptr) lineStarts[first + i] = out;
-                out = place_scientific<xDigits>(out, xRecords[i], std::signbit(xs[first + i]));
-                std::memcpy(out, separator, 2);
-                out += separatorLength;
-                const bool negative = std::signbit(samples[first + i]);
-                out = precise ? place_scientific<9>(out, sampleRecords[i], negative) : place_fixed(out, sampleRecords[i], negative);
-                *out++ = '\n';
+                if (recordStarts) lineStarts[first + i] = out;
+                out = place(out, xRecords[i], xTable + placements.xShuffles[i], placements.xLengths[i]);
+                if (precise) {
+                    std::memcpy(out, &separatorBytes, 2);
+                    out += separatorLength;
+                }
+                out = place(out, sampleRecords[i], sampleTable + placements.sampleShuffles[i], placements.sampleLengths[i]);
             }
         }
     }
@@ -310,8 +352,12 @@ char* format_lines_avx2(char* out, const double* xs, const float* samples, std::
                         std::size_t separatorLength, bool precise, const char** lineStarts)
 {
     const std::size_t grouped = count / groupLines * groupLines;
-    out = precise ? lines_of_groups<true>(out, xs, samples, grouped, separator, separatorLength, lineStarts)
-                  : lines_of_groups<false>(out, xs, samples, grouped, separator, separatorLength, lineStarts);
+    if (lineStarts != nullptr)
+        out = precise ? lines_of_groups<true, true>(out, xs, samples, grouped, separator, separatorLength, lineStarts)
+                      : lines_of_groups<false, true>(out, xs, samples, grouped, separator, separatorLength, lineStarts);
+    else
+        out = precise ? lines_of_groups<true, false>(out, xs, samples, grouped, separator, separatorLength, lineStarts)
+                      : lines_of_groups<false, false>(out, xs, samples, grouped, separator, separatorLength, lineStarts);
     return format_lines_one_at_a_time(out, xs + grouped, samples + grouped, count - grouped, separator, separatorLength, precise,
                                       lineStarts == nullptr ? nullptr : lineStarts + grouped);
 }
