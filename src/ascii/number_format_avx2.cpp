@@ -20,7 +20,9 @@
 
 #include "ascii/powers_of_ten.hpp"
 
-#define SACTAB_AVX2 __attribute__((target("avx2")))
+// Small helpers are always inlined: a call would pass their vectors through memory.
+#define SACTAB_AVX2 __attribute__((target("avx2"), always_inline)) inline
+#define SACTAB_AVX2_ENTRY __attribute__((target("avx2")))
 
 namespace sactab {
 
@@ -296,7 +298,7 @@ SACTAB_AVX2 void place_group(Placements& placements, std::size_t g, const double
 }
 
 template <bool precise, bool recordStarts>
-SACTAB_AVX2 char* lines_of_groups(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
+SACTAB_AVX2_ENTRY char* lines_of_groups(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
                                   std::size_t separatorLength, const char** lineStarts)
 {
     std::uint16_t separatorBytes = 0; // held in a register: a store through `out` could change the separator's bytes
