@@ -39,17 +39,15 @@ struct Lines {
     std::string expected[2]; // "%e\t%f\n", "%.8e,\t%.8e\n"
 };
 
-std::uint64_t add_line(Lines& lines, double x, float sample)
+// columns: printf's "%e" and "%.8e" of x, "%f" and "%.8e" of the sample.
+using Columns = char[4][64];
+
+std::uint64_t add_line(Lines& lines, double x, float sample, const Columns& columns)
 {
-    char columns[4][64];
-    std::snprintf(columns[0], 64, "%e", x);
-    std::snprintf(columns[1], 64, "%f", static_cast<double>(sample));
-    std::snprintf(columns[2], 64, "%.8e", x);
-    std::snprintf(columns[3], 64, "%.8e", static_cast<double>(sample));
     lines.xs[lines.count] = x;
     lines.samples[lines.count++] = sample;
-    lines.expected[0] += std::string(columns[0]) + "\t" + columns[1] + "\n";
-    lines.expected[1] += std::string(columns[2]) + ",\t" + columns[3] + "\n";
+    lines.expected[0] += std::string(columns[0]) + "\t" + columns[2] + "\n";
+    lines.expected[1] += std::string(columns[1]) + ",\t" + columns[3] + "\n";
     if (lines.count < batchLines) return 0;
     static thread_local char ours[batchLines * 64 + 16];
     static thread_local int reported = 0;
@@ -93,7 +91,15 @@ int check_random(long count)
         }
         const auto sample = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
         const auto smallSample = std::bit_cast<float>((static_cast<std::uint32_t>(bits >> 32) & 0x807F'FFFFu) | sampleExponent(random) << 23);
-        for (int kind = 0; kind < 3; ++kind) mismatches += add_line(lines[kind], values[kind], kind == 0 ? sample : smallSample);
+        for (int kind = 0; kind < 3; ++kind) {
+            const float paired = kind == 0 ? sample : smallSample;
+            Columns columns;
+            std::snprintf(columns[0], 64, "%e", values[kind]);
+            std::snprintf(columns[1], 64, "%.8e", values[kind]);
+            std::snprintf(columns[2], 64, "%f", static_cast<double>(paired));
+            std::snprintf(columns[3], 64, "%.8e", static_cast<double>(paired));
+            mismatches += add_line(lines[kind], values[kind], paired, columns);
+        }
         if (!same_as_printf(ours, sactab::format_fixed(ours, sample), 6, static_cast<double>(sample), true) && ++mismatches <= 10)
             std::printf("mismatch at float bits 0x%08" PRIx32 "\n", std::bit_cast<std::uint32_t>(sample));
     }
@@ -105,25 +111,23 @@ std::uint64_t check_range(std::uint64_t first, std::uint64_t end)
 {
     std::uint64_t mismatches = 0;
     char ours[64];
-    char theirs[64];
+    Columns theirs; // the same value in both columns
     Lines lines;
     for (std::uint64_t bits = first; bits < end; ++bits) {
         const auto value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
         const auto wide = static_cast<double>(value);
-        char* fixedEnd = sactab::format_fixed(ours, value);
-        *fixedEnd = '\0';
-        std::snprintf(theirs, sizeof theirs, "%f", wide);
-        bool same = std::strcmp(ours, theirs) == 0;
-        char* exponentEnd = sactab::format_exponent(ours, wide);
-        *exponentEnd = '\0';
-        std::snprintf(theirs, sizeof theirs, "%e", wide);
-        same = same && std::strcmp(ours, theirs) == 0;
-        char* preciseEnd = sactab::format_precise(ours, wide);
-        *preciseEnd = '\0';
-        std::snprintf(theirs, sizeof theirs, "%.8e", wide);
-        same = same && std::strcmp(ours, theirs) == 0;
+        std::snprintf(theirs[0], 64, "%e", wide);
+        std::snprintf(theirs[1], 64, "%.8e", wide);
+        std::snprintf(theirs[2], 64, "%f", wide);
+        std::memcpy(theirs[3], theirs[1], 64);
+        *sactab::format_exponent(ours, wide) = '\0';
+        bool same = std::strcmp(ours, theirs[0]) == 0;
+        *sactab::format_precise(ours, wide) = '\0';
+        same = same && std::strcmp(ours, theirs[1]) == 0;
+        *sactab::format_fixed(ours, value) = '\0';
+        same = same && std::strcmp(ours, theirs[2]) == 0;
         if (!same && ++mismatches <= 10) std::printf("mismatch at float bits 0x%08" PRIx64 "\n", bits);
-        mismatches += add_line(lines, wide, value);
+        mismatches += add_line(lines, wide, value, theirs);
     }
     return mismatches;
 }

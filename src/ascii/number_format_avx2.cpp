@@ -1,10 +1,17 @@
 // format_lines four lines at a time, for x86-64 processors with AVX2 (the
-// program checks at run time). Each group of four lines is worked out in
-// vectors into 16-byte records, one a value, which a byte shuffle then puts
-// into printf's layout in one store. The arithmetic is the one-value
-// formatters' (the same products and roundings, so the same digits); a
-// group with any value outside their fast ranges is made one value at a
-// time instead.
+// program checks at run time). A chunk of 64 lines goes through three
+// passes: each group of four values' digits and exponents, as numbers;
+// their text, in 16-byte records, one a value; then one byte shuffle and
+// one store a text, which puts a record into printf's layout.
+// Ranges and error bounds are the one-value formatters' (the same products
+// and roundings, so the same digits):
+//   "%e" and "%.8e": decimal exponents whose two powers of ten are in the
+//     table (-46 to 53 for "%e", -44 to 55 for "%.8e"); the scaled value
+//     is within 10^(P+1) x 2^-52 of the exact product, so only lanes within
+//     10^-6 of a tie need the library.
+//   "%f": magnitudes below 10^8, exact.
+// A group with any value outside them (zero, subnormal, infinity and NaN
+// among them) is made one value at a time instead.
 #include "ascii/line_kernels.hpp"
 
 #if SACTAB_AVX2_LINES
@@ -175,11 +182,12 @@ SACTAB_AVX2 void scientific_records(const std::uint64_t* digitWords, const std::
 }
 
 // The whole part and millionths of printf("%f", value) for four floats
-// below 10^8 in magnitude, the lanes it could do. |value| * 10^6 is the whole part times 10^6
-// plus the fraction times 10^6; both are exact in double (the fraction
-// has at most 24 significant bits, 10^6 14), and adding 2^52 rounds the
-// second half to even, as printf rounds the exact value (the first part
-// is even).
+// below 10^8 in magnitude, the lanes it could do. |value| * 10^6 is the
+// whole part times 10^6 plus the fraction times 10^6; both are exact in
+// double (the fraction has at most 24 significant bits, 10^6 14), and
+// adding 2^52 rounds the second half to even, as printf rounds the exact
+// value (the first part is even). A carry never makes the whole part 10^8:
+// floats of 2^23 and more have no fraction.
 SACTAB_AVX2 __m256i fixed_numbers(__m128 value, std::uint64_t* wholeWords, std::uint64_t* millionthWords)
 {
     const __m256d magnitude = magnitude_of(_mm256_cvtps_pd(value));
@@ -299,7 +307,7 @@ SACTAB_AVX2 void place_group(Placements& placements, std::size_t g, const double
 
 template <bool precise, bool recordStarts>
 SACTAB_AVX2_ENTRY char* lines_of_groups(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
-                                  std::size_t separatorLength, const char** lineStarts)
+                                        std::size_t separatorLength, const char** lineStarts)
 {
     std::uint16_t separatorBytes = 0; // held in a register: a store through `out` could change the separator's bytes
     std::memcpy(&separatorBytes, separator, 2);
