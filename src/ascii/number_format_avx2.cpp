@@ -150,7 +150,13 @@ SACTAB_AVX2 __m256i scientific_numbers(__m256d value, std::uint64_t* digitWords,
     const __m256d shifted = _mm256_add_pd(scaled, bias);
     const __m256d rest = _mm256_sub_pd(scaled, _mm256_sub_pd(shifted, bias));
     const __m256d nearTie = _mm256_cmp_pd(magnitude_of(rest), _mm256_set1_pd(0.5 - tieMargin), _CMP_GT_OQ);
-    done = _mm256_andnot_si256(_mm256_castpd_si256(nearTie), done);
+    // The power used, 10^(P - E), by its index; an exact product may lie near a tie.
+    const __m256i powerIndex = _mm256_add_epi64(_mm256_add_epi64(stepUpIndex, _mm256_set1_epi64x(1)), _mm256_castpd_si256(stepUp));
+    const __m256i exactScale = _mm256_and_si256(_mm256_cmpgt_epi64(powerIndex, _mm256_set1_epi64x(-smallestPower - 1)),
+                                                _mm256_cmpgt_epi64(_mm256_set1_epi64x(largestExactScale - smallestPower + 1), powerIndex));
+    const __m256i floatBits = _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_castpd_si256(value), _mm256_set1_epi64x(beyondFloatBits)), _mm256_setzero_si256());
+    const __m256i exact = _mm256_and_si256(exactScale, floatBits);
+    done = _mm256_andnot_si256(_mm256_andnot_si256(exact, _mm256_castpd_si256(nearTie)), done);
 
     __m256i digits = _mm256_and_si256(_mm256_castpd_si256(shifted), _mm256_set1_epi64x(0xFFFF'FFFF));
     const __m256i carried = _mm256_cmpeq_epi64(digits, _mm256_set1_epi64x(highest));

@@ -2,6 +2,7 @@
 // at a time.
 #pragma once
 
+#include <cstdint>
 #include <iterator>
 
 namespace sactab {
@@ -37,5 +38,12 @@ constexpr double power_of_ten_constant(int exponent)
 // How far from a decimal tie a scaled value must lie for its rounding to be
 // trusted (see write_scientific); nearer ties go to the library.
 inline constexpr double tieMargin = 1e-6;
+
+// A value of at most 24 significant bits (every float) times 10^0 to
+// 10^12 is exact in double: 10^k is 2^k times 5^k, and 5^12 has 28 bits.
+// Its rounding to an integer is then printf's, ties included (to even).
+inline constexpr std::uint64_t beyondFloatBits = (std::uint64_t{1} << 29) - 1; // of a double's 52 fraction bits
+inline constexpr int largestExactScale = 12;
+static_assert(244'140'625 < (1 << 28), "5^12 has 28 bits, which with 24 fit a double's 53");
 
 } // namespace sactab
