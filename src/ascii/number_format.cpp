@@ -174,9 +174,9 @@ char* fixed_fallback(char* out, float value)
 // into a fused multiply-add). Rounding it to an integer therefore gives
 // printf's digits unless it lies within `tieMargin` of a tie, where the
 // library decides, or the product is exact (a float's bits times 10^0 to
-// 10^12), which rounds ties to even as printf does. The table's powers serve binary exponents -152 to 179
-// (decimal exponents -46 to 54); the rest, subnormals included, are rare
-// and left to the library too. The estimate of E is never too large (even
+// 10^12), which rounds ties to even as printf does. The table's powers
+// serve binary exponents -152 to 179 (decimal exponents -46 to 54); the
+// rest, subnormals included, are rare and left to the library too. The estimate of E is never too large (even
 // the smallest double of each binary exponent scales to 10^P or more), so
 // only a step up is ever needed.
 template <int significantDigits>
@@ -211,7 +211,8 @@ char* write_scientific(char* out, double value)
     // a branch on which way it went; near a tie the library decides.
     const double shifted = scaled + 0x1p52;
     const double rest = scaled - (shifted - 0x1p52);
-    const bool exact = (bits & beyondFloatBits) == 0 && precision - decimalExponent >= 0 && precision - decimalExponent <= largestExactScale;
+    const int scale = precision - decimalExponent;
+    const bool exact = (bits & beyondFloatBits) == 0 && scale >= 0 && scale <= largestExactScale;
     if (std::fabs(rest) > 0.5 - tieMargin && !exact) return exponent_fallback(out, value, precision);
     auto digits = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(shifted));
     if (digits == static_cast<std::uint32_t>(highest)) {

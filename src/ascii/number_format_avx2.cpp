@@ -18,10 +18,8 @@
 
 #include <immintrin.h>
 
-#include <array>
 #include <algorithm>
-#include <bit>
-#include <cmath>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -311,7 +309,7 @@ SACTAB_AVX2 void place_group(Placements& placements, std::size_t g, const double
     }
 }
 
-template <bool precise, bool recordStarts>
+template <bool precise, bool recordStarts> // recordStarts: lineStarts is not null
 SACTAB_AVX2_ENTRY char* lines_of_groups(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
                                         std::size_t separatorLength, const char** lineStarts)
 {
@@ -345,7 +343,7 @@ SACTAB_AVX2_ENTRY char* lines_of_groups(char* out, const double* xs, const float
         for (std::size_t g = 0; g < lines; g += groupLines) {
             if (!groupDone[g / groupLines]) {
                 out = format_lines_one_at_a_time(out, xs + first + g, samples + first + g, groupLines, separator, separatorLength, precise,
-                                                 lineStarts == nullptr ? nullptr : lineStarts + first + g);
+                                                 recordStarts ? lineStarts + first + g : nullptr);
                 continue;
             }
             for (std::size_t i = g; i < g + groupLines; ++i) {

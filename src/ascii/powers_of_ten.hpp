@@ -27,7 +27,6 @@ inline constexpr double powersOfTen[] = {
 };
 inline constexpr int largestPower = smallestPower + static_cast<int>(std::size(powersOfTen)) - 1;
 
-
 constexpr double power_of_ten_constant(int exponent)
 {
     double power = 1;
