@@ -30,18 +30,21 @@ using namespace sactab;
 namespace {
 
 constexpr const char* usage =
-    "Usage: sactab [-p | --precise] FILE [BYTEORDER]\n"
+    "Usage: sactab [-p | --precise] [--] FILE [BYTEORDER]\n"
+    "  or:  sactab -m [-p | --precise] [--] FILE...\n"
     "Convert the binary SAC seismogram FILE into a text table, FILE.asc, beside it:\n"
     "one line per sample, holding the time (or the file's own x value) and the sample.\n"
     "\n"
     "  BYTEORDER      1 (the default) if FILE is little-endian, 0 if it is big-endian;\n"
     "                 on a big-endian host every file is read big-endian\n"
+    "  -m, --many     convert every FILE, each in the byte order its header says\n"
     "  -p, --precise  nine significant digits in both columns, which keep every sample\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
-    "Prints nothing and exits with 0 on success; otherwise prints one line and exits\n"
-    "with 1, leaving any earlier FILE.asc as it was. Without -p, a recording whose\n"
+    "Prints nothing and exits with 0 on success; otherwise prints one line for each\n"
+    "file that failed and exits with 1, leaving its earlier FILE.asc as it was.\n"
+    "Options come before FILE; \"--\" ends them. Without -p, a recording whose\n"
     "samples or times the default columns cannot tell apart is refused, with the\n"
     "command that converts it. A write-protected FILE.asc is refused, unless run\n"
     "as root, which replaces it and keeps its mode.\n"
@@ -65,9 +68,12 @@ int answer(const char* text)
     return std::puts(text) >= 0 && std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
+// Each line is written whole at once, so the lines of runs that share one
+// output (xargs -P, a job's log) never mix.
 void say(const std::string& line)
 {
     std::puts(line.c_str());
+    std::fflush(stdout);
 }
 
 void fail(const std::string& what)
@@ -143,15 +149,32 @@ bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
     return true;
 }
 
-// [-p | --precise] [--] FILE [BYTEORDER]: an option counts only when a FILE
-// follows it, so that "sactab -p" still converts a file named -p. Returns
-// the position of FILE.
+// 1 = -m: every argument after the options is a FILE, each read in the byte
+// order its header says.
+std::int32_t manyFlag = 0;
+
+// The byte-order mode of -m: not the user's choice but the header's.
+constexpr std::int32_t byteOrderFromHeader = -1;
+
+bool is_option(const char* argument, const char* shortName, const char* longName)
+{
+    return std::strcmp(argument, shortName) == 0 || std::strcmp(argument, longName) == 0;
+}
+
+// [-m | --many] [-p | --precise] [--] FILE...: an option counts once, and
+// only when a FILE follows it, so that "sactab -p" still converts a file
+// named -p, and "sactab -p -p 1" one named -p, read as little-endian.
+// Returns the position of the first FILE.
 int take_options(int argc, char* argv[])
 {
     int first = 1;
-    if (argc > first + 1 && (std::strcmp(argv[first], "-p") == 0 || std::strcmp(argv[first], "--precise") == 0)) {
-        preciseFlag = 1;
-        ++first;
+    for (; argc > first + 1; ++first) {
+        if (preciseFlag == 0 && is_option(argv[first], "-p", "--precise"))
+            preciseFlag = 1;
+        else if (manyFlag == 0 && is_option(argv[first], "-m", "--many"))
+            manyFlag = 1;
+        else
+            break;
     }
     if (argc > first + 1 && std::strcmp(argv[first], "--") == 0) ++first;
     return first;
@@ -182,14 +205,16 @@ std::string file_argument(std::string_view path)
 
 // The command that converts the file, to paste: its options, the path (after
 // "--" where it could pass for an option) and the byte-order argument when one
-// is needed ("0" or "1"; empty: none).
+// is needed ("0" or "1"; empty: none). Under -m, -m again, which finds the
+// byte order whatever the host.
 std::string suggested_command(const char* path, bool precise, const std::string& byteOrder)
 {
-    const std::string command = (precise ? "sactab -p " : "sactab ") + file_argument(path);
+    const std::string command = std::string("sactab ") + (manyFlag == 1 ? "-m " : "") + (precise ? "-p " : "") + file_argument(path);
     return byteOrder.empty() ? command : command + " " + byteOrder;
 }
 
-// The argument that reads the file as this run did, where one is needed.
+// The argument that reads the file as this run did, where one is needed
+// (never under -m).
 std::string byte_order_argument(std::int32_t byteOrderMode)
 {
     return byteOrderMode == 0 && endian_check() == 0 ? "0" : "";
@@ -310,11 +335,17 @@ void report_unreadable(const char* path)
 }
 
 // Reads the header and checks it against the file before any output exists.
+// Under -m a header that makes sense only in the other byte order is read
+// in that order.
 bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
     const std::uint64_t fileBytes = file_size(input);
     const std::size_t got = read_header(input);
-    const HeaderCheck check = check_header(got, fileBytes);
+    HeaderCheck check = check_header(got, fileBytes);
+    if (check == HeaderCheck::other_byte_order && byteOrderMode == byteOrderFromHeader) {
+        reread_header_in_other_byte_order();
+        check = check_header(got, fileBytes);
+    }
     if (check == HeaderCheck::usable) return true;
     if (check != HeaderCheck::incomplete) {
         report_header_mismatch(check, path, fileBytes, byteOrderMode);
@@ -338,23 +369,18 @@ void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32
     } else if (std::ferror(input) != 0) {
         report_unreadable(path);
     } else {
-        // A stream's size is known only now.
-        report_header_mismatch(check_header(headerBytes, inputBytesRead), path, inputBytesRead, byteOrderMode);
+        // A stream's size is known only now. Under -m its byte order was
+        // already the header's choice: the data are just short.
+        HeaderCheck check = check_header(headerBytes, inputBytesRead);
+        if (check == HeaderCheck::other_byte_order && byteOrderMode == byteOrderFromHeader) check = HeaderCheck::too_short;
+        report_header_mismatch(check, path, inputBytesRead, byteOrderMode);
     }
 }
 
-int convert(const char* path, std::int32_t byteOrderMode)
+// The conversion of an open input, from its header to the table in place.
+int convert_input(std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
-    std::FILE* input = std::fopen(path, "rb");
-    if (input == nullptr) {
-        say("Empty SAC File Found. ");
-        return EXIT_FAILURE;
-    }
-    // A buffer of our own, one page: no allocation and no fstat for stdio to
-    // size one. Data blocks larger than it are read straight into place.
-    static char inputBuffer[4096];
-    std::setvbuf(input, inputBuffer, _IOFBF, sizeof inputBuffer);
-    set_byte_swap(byteOrderMode);
+    set_byte_swap(byteOrderMode == byteOrderFromHeader ? 1 : byteOrderMode);
     if (!read_checked_header(input, path, byteOrderMode)) return EXIT_FAILURE;
 
     std::FILE* output = make_output_name(path) ? open_output() : nullptr;
@@ -383,12 +409,43 @@ int convert(const char* path, std::int32_t byteOrderMode)
     return EXIT_SUCCESS;
 }
 
+int convert(const char* path, std::int32_t byteOrderMode)
+{
+    std::FILE* input = std::fopen(path, "rb");
+    if (input == nullptr) {
+        const char* reason = std::strerror(errno);
+        if (manyFlag == 1)
+            fail("Cannot Open SAC File " + shown(path) + ": " + reason);
+        else
+            say("Empty SAC File Found. ");
+        return EXIT_FAILURE;
+    }
+    // A buffer of our own, one page: no allocation and no fstat for stdio to
+    // size one. Data blocks larger than it are read straight into place.
+    static char inputBuffer[4096];
+    std::setvbuf(input, inputBuffer, _IOFBF, sizeof inputBuffer);
+    const int status = convert_input(input, path, byteOrderMode);
+    std::fclose(input);
+    return status;
+}
+
+// -m: each file on its own, every one tried whatever became of the others.
+int convert_each(int count, char* paths[])
+{
+    int status = EXIT_SUCCESS;
+    for (int i = 0; i < count; ++i)
+        for (const std::string& path : files_named_by(paths[i]))
+            if (convert(path.c_str(), byteOrderFromHeader) != EXIT_SUCCESS) status = EXIT_FAILURE;
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     if (const char* text = help_or_version(argc, argv)) return answer(text);
     const int file = take_options(argc, argv);
+    if (manyFlag == 1) return convert_each(argc - file, argv + file);
     std::int32_t byteOrderMode = 1;
     if (!check_arguments(argc - file + 1, argv + file - 1, byteOrderMode)) return EXIT_FAILURE;
     return convert(argv[file], byteOrderMode);

@@ -173,7 +173,7 @@ TEST_F(Converter, HelpAndVersionOnlyAsTheSoleArgument)
     for (const char* option : {"--help", "-h"}) {
         const RunResult help = run_sactab({option}, {.workingFolder = folder});
         EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.said.rfind("Usage: sactab [-p | --precise] FILE [BYTEORDER]\n", 0), 0u) << help.said;
+        EXPECT_EQ(help.said.rfind("Usage: sactab [-p | --precise] [--] FILE [BYTEORDER]\n", 0), 0u) << help.said;
     }
     const RunResult version = run_sactab({"--version"}, {.workingFolder = folder});
     EXPECT_EQ(version.status, 0);
@@ -342,6 +342,67 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     if (!windows_program())
         expect_refused({twoLines}, "Truncated SAC File $'x.sac: ok\\nTruncated.sac': expected 1032 bytes, found 1031. Exiting...", twoLines + ".asc");
 
+}
+
+// -m: every file in the byte order its header says, on any host; each
+// failure one line that names its file (suggestions with -m, which finds
+// the order again); each table what the one-file form writes; a failed
+// file's earlier table kept, and nothing else left.
+TEST_F(Converter, ManyFilesEachInTheByteOrderItsHeaderSays)
+{
+    const std::vector<float> even{1.5f, -2, 1000, 0.25f};
+    const std::vector<float> uneven{1.5f, -2, 0.5f, 0.75f}; // samples, then x values
+    struct Member {
+        std::string name;
+        Bytes bytes;
+        std::vector<float> data; // a recording's
+        std::string failure;     // or the line that names it, without ". Exiting..."
+    };
+    const auto sac = [&](const std::vector<float>& data, bool bigEndian) {
+        return data == uneven ? make_sac(-12345.0f, 0, 2, data, bigEndian) : make_sac(0.01f, 2, 4, data, bigEndian);
+    };
+    auto cut = sac(even, true);
+    cut.pop_back();
+    Bytes gzipped{0x1F, 0x8B, 8, 0};
+    gzipped.resize(700);
+    for (const bool precise : {false, true}) {
+        const std::string options = precise ? "-m -p " : "-m ";
+        const std::vector<Member> members{
+            {"-big.sac", sac(even, true), even, ""},
+            {"little.sac", sac(even, false), even, ""},
+            {"notes.txt", Bytes{'o', 'k', '\n'}, {}, "Not a Binary SAC File notes.txt: it holds text, as a SAC alphanumeric file or a table does"},
+            {"big uneven.sac", sac(uneven, true), uneven, ""},
+            {"cut.sac", cut, {}, "Truncated SAC File cut.sac: expected 648 bytes, found 647"},
+            {"event.sac.gz", gzipped, {}, "Not a Binary SAC File event.sac.gz: it is compressed with gzip; decompress it first, for example with gunzip -k event.sac.gz && sactab " + options + "event.sac"},
+            {"missing.sac", {}, {}, "Cannot Open SAC File missing.sac: No such file or directory"},
+            {"little uneven.sac", sac(uneven, false), uneven, ""},
+        };
+        std::vector<std::string> arguments = precise ? std::vector<std::string>{"-p", "--many"} : std::vector<std::string>{"-m", "--"};
+        std::string said;
+        for (const Member& member : members) {
+            if (member.name != "missing.sac") write_file(path(member.name), member.bytes);
+            arguments.push_back(member.name);
+            if (!member.failure.empty()) said += member.failure + ". Exiting...\n";
+        }
+        write_file(path("cut.sac.asc"), earlierTable);
+        const RunResult run = run_sactab(arguments, {.workingFolder = folder});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.said, said);
+        std::set<std::string> entries{"cut.sac.asc"};
+        for (const Member& member : members) {
+            SCOPED_TRACE(options + member.name);
+            if (member.name != "missing.sac") entries.insert(member.name);
+            if (member.data.empty()) continue;
+            entries.insert(member.name + ".asc");
+            const float delta = member.data == uneven ? -12345.0f : 0.01f;
+            EXPECT_EQ(first_difference(read_file(path(member.name + ".asc")).value_or(""),
+                                       reference_table(delta, delta < 0 ? 0.0f : 2.0f, member.data, precise)), "");
+        }
+        EXPECT_EQ(read_file(path("cut.sac.asc")), earlierTable);
+        EXPECT_EQ(folder_entries(folder), entries);
+    }
+    const RunResult allGood = run_sactab({"-m", "little.sac", "-big.sac"}, {.workingFolder = folder});
+    EXPECT_EQ(std::pair(allGood.status, allGood.said), std::pair(0, std::string()));
 }
 
 // Past 2 GiB, which 32-bit hosts must reach too: a sparse file whose header
@@ -540,11 +601,15 @@ TEST_F(Converter, EndedWhileWaitingOnAPipeLeavesTheEarlierTable)
 {
     const std::string fifo = path("x.sac");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    write_file(path("done.sac"), default_order_sac(1, 0, 1, {3}));
     // Under wine only the console's signals apply (wine keeps SIGUSR1 for itself).
     for (int signalNumber : windows_program() ? std::vector<int>{SIGINT, SIGTERM} : std::vector<int>{SIGINT, SIGTERM, SIGUSR1, SIGHUP}) {
         write_file(path("x.sac.asc"), earlierTable);
+        std::remove(path("done.sac.asc").c_str());
+        // Some runs are of many files, the pipe after one already converted, which stays.
+        const bool many = signalNumber == SIGINT || signalNumber == SIGHUP;
         int output = -1;
-        const pid_t child = start_sactab({fifo}, output);
+        const pid_t child = start_sactab(many ? std::vector<std::string>{"-m", path("done.sac"), fifo} : std::vector<std::string>{fifo}, output);
         const int pipeEnd = open(fifo.c_str(), O_WRONLY);
         // Four times what a pipe holds: once the write returns, the program
         // has read samples, so its table is being written; then it waits.
@@ -564,9 +629,11 @@ TEST_F(Converter, EndedWhileWaitingOnAPipeLeavesTheEarlierTable)
         // Under wine, SIGINT is a Ctrl-C, which ends with STATUS_CONTROL_C_EXIT.
         EXPECT_EQ(run.status, windows_program() && signalNumber == SIGINT ? 0x3A : 128 + signalNumber);
         EXPECT_EQ(read_file(path("x.sac.asc")), earlierTable);
+        EXPECT_EQ(read_file(path("done.sac.asc")), many ? std::optional<std::string>("0.000000e+00\t3.000000\n") : std::nullopt);
         // Under wine the server closes a dead process's handles, and so
         // deletes its temporary, a moment after the process is gone.
-        const std::set<std::string> expected{"x.sac", "x.sac.asc"};
+        std::set<std::string> expected{"x.sac", "x.sac.asc", "done.sac"};
+        if (many) expected.insert("done.sac.asc");
         for (int wait = 0; windows_program() && wait < 200 && folder_entries(folder) != expected; ++wait) usleep(10'000);
         EXPECT_EQ(folder_entries(folder), expected);
     }

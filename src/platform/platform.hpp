@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace sactab {
 
@@ -41,6 +43,12 @@ void discard_output(std::FILE* output);
 // The size of a regular file, known before anything is read; UINT64_MAX for
 // a pipe or anything else whose end is found only by reading.
 std::uint64_t file_size(std::FILE* input);
+
+// The files one command-line argument names: on Windows, whose shells leave
+// wildcards to the program, the files a name with * or ? in its last part
+// matches, in name order (the argument itself when none does; a Windows
+// name cannot hold either character); elsewhere the argument itself.
+std::vector<std::string> files_named_by(const char* argument);
 
 // The machine's memory, or UINT64_MAX where the system does not say.
 std::uint64_t physical_memory_bytes();

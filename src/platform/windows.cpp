@@ -12,8 +12,11 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cwctype>
 #include <string>
+#include <vector>
 
 #include "ascii/table.hpp"
 
@@ -83,6 +86,51 @@ bool failed_with(DWORD error)
 {
     errno = errno_for(error);
     return false;
+}
+
+std::wstring wide(const std::string& utf8)
+{
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (units <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text.data(), units);
+    text.resize(static_cast<std::size_t>(units - 1));
+    return text;
+}
+
+std::string utf8(const wchar_t* text)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return {};
+    std::string converted(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, converted.data(), bytes, nullptr, nullptr);
+    converted.resize(static_cast<std::size_t>(bytes - 1));
+    return converted;
+}
+
+// * and ? as cmd reads them, letters in either case. FindFirstFile also
+// matches the short 8.3 names ("*.sac" finds "x.sacx" as X~1.SAC), so each
+// long name is judged again here.
+bool name_matches(const wchar_t* pattern, const wchar_t* name)
+{
+    const wchar_t* star = nullptr;
+    const wchar_t* resume = nullptr;
+    while (*name != L'\0') {
+        if (*pattern == L'*') {
+            star = pattern++;
+            resume = name;
+        } else if (*pattern == L'?' || std::towupper(*pattern) == std::towupper(*name)) {
+            ++pattern;
+            ++name;
+        } else if (star != nullptr) {
+            pattern = star + 1;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == L'*') ++pattern;
+    return *pattern == L'\0';
 }
 
 // The full path in the \\?\ form, which has no 260-character limit; both
@@ -235,7 +283,10 @@ void remove_temporary()
 std::FILE* open_output()
 {
     if (!long_path(ascFileName, tablePath) || !table_name_fits() || !check_earlier_table()) return nullptr;
-    SetConsoleCtrlHandler(remove_temporary_on_ending, TRUE);
+    // Once per process: a run of many files opens many outputs.
+    static const BOOL handlerSet = SetConsoleCtrlHandler(remove_temporary_on_ending, TRUE);
+    (void)handlerSet;
+    tablePlaced = false;
     temporary = create_temporary();
     if (temporary == INVALID_HANDLE_VALUE) return nullptr;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(temporary), _O_WRONLY | _O_BINARY);
@@ -309,6 +360,27 @@ std::uint64_t file_size(std::FILE* input)
     if (_fstat64(_fileno(input), &status) == 0 && (status.st_mode & _S_IFMT) == _S_IFREG)
         return static_cast<std::uint64_t>(status.st_size);
     return UINT64_MAX;
+}
+
+std::vector<std::string> files_named_by(const char* argument)
+{
+    const std::string given = argument;
+    const std::size_t nameStart = given.find_last_of("\\/:") + 1; // 0 when there is none
+    if (given.find_first_of("*?", nameStart) == std::string::npos) return {given};
+    const std::wstring pattern = wide(given.substr(nameStart));
+    std::vector<std::string> files;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileExW(wide(given).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name_matches(pattern.c_str(), found.cFileName))
+                files.push_back(given.substr(0, nameStart) + utf8(found.cFileName));
+        } while (FindNextFileW(search, &found) != 0);
+        FindClose(search);
+    }
+    if (files.empty()) return {given};
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 std::uint64_t physical_memory_bytes()

@@ -100,15 +100,29 @@ HeaderCheck judge_header(const HeaderFacts& facts)
     return facts.text ? HeaderCheck::text : HeaderCheck::unknown_version;
 }
 
-std::size_t read_header(std::FILE* input)
+namespace {
+
+void take_header_values()
 {
-    const std::size_t got = std::fread(header, 1, headerBytes, input);
-    inputBytesRead += got;
-    if (got < headerBytes) return got;
     DELTA = std::bit_cast<float>(read_word(header + deltaOffset));
     B = std::bit_cast<float>(read_word(header + beginOffset));
     SACNPTS = std::bit_cast<std::int32_t>(read_word(header + sampleCountOffset));
+}
+
+} // namespace
+
+std::size_t read_header(std::FILE* input)
+{
+    const std::size_t got = std::fread(header, 1, headerBytes, input);
+    inputBytesRead = got;
+    if (got == headerBytes) take_header_values();
     return got;
+}
+
+void reread_header_in_other_byte_order()
+{
+    byteSwapFlag = byteSwapFlag == 1 ? 0 : 1;
+    take_header_values();
 }
 
 bool is_unevenly_spaced()

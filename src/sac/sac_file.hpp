@@ -14,8 +14,9 @@
 //   data, unevenly spaced (DELTA == -12345): NPTS sample words, then NPTS
 //                                             words of the independent variable
 //
-// Words are in the byte order chosen by set_byte_swap. The file does not say
-// its order, but a SAC header says SAC: its version is 6 or 7, or, from
+// Words are in the byte order chosen by set_byte_swap, or in the other one
+// where the caller asks for the order the rule below accepts. The file does
+// not say its order, but a SAC header says SAC: its version is 6 or 7, or, from
 // writers that leave it unset, 0 with a DELTA that is a positive finite
 // number or -12345 (undefined: unevenly spaced). The header is judged in
 // both orders, in this order:
@@ -68,8 +69,14 @@ inline std::uint32_t read_word(const unsigned char* bytes)
 }
 
 // Reads the 632-byte header and, when it is complete, sets DELTA, B and
-// SACNPTS. Returns the number of header bytes read.
+// SACNPTS. Returns the number of header bytes read; inputBytesRead starts
+// from it.
 std::size_t read_header(std::FILE* input);
+
+// Reverses byteSwapFlag and takes DELTA, B and SACNPTS again from the
+// complete header read, for a file whose header says it is in the other
+// byte order; the samples are then read in that order too.
+void reread_header_in_other_byte_order();
 
 bool is_unevenly_spaced();
 
