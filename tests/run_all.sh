@@ -12,7 +12,7 @@
 #   4. the unit and end-to-end tests and the output fault sweep against the
 #      portable output path (posix preset);
 #   5. sactab.exe (windows preset) under wine: the end-to-end tests, a cmd
-#      loop, a hidden table, a pasted command and the zip;
+#      loop, -m with wildcards, a hidden table, a pasted command and the zip;
 #   6. an install after building only the program, and lintian on the
 #      Debian package, and the Slurm job script on a private Slurm;
 #   7. the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
@@ -203,6 +203,19 @@ windows_tests() {
   printf 'set PATH=%s;%%PATH%%\r\n%s\r\n' "$(winepath -w "$(dirname "$exe")")" "${said%. Exiting...*}" > "$loop/paste.bat"
   $wine cmd /c "$(winepath -w "$loop/paste.bat")" >/dev/null
   cmp "$loop/big endian.sac.asc" "$loop/wavelet.sac.native"
+  # -m expands its own wildcards, which cmd leaves to it: relative and in a
+  # folder's path, every table as the native program writes it, the one
+  # bad file named.
+  local many=build/windows/many
+  rm -rf "$many" && mkdir -p "$many/data"
+  cp examples/wavelet.sac "$many/data" && cp examples/wavelet-be.sac "$many/data/big endian.SAC"
+  cp examples/uneven.sac "$many" && echo 'not a recording' > "$many/data/notes.sac"
+  said=$(cd "$many" && "$OLDPWD/$wine" "$OLDPWD/$exe" -m '*.sac' 'data\*.sac' || echo "exit $?")
+  [ "$said" = $'Not a Binary SAC File data\\notes.sac: it holds text, as a SAC alphanumeric file or a table does. Exiting...\nexit 1' ] ||
+    { echo "sactab.exe -m said: $said" >&2; return 1; }
+  cmp "$many/uneven.sac.asc" "$loop/deeper/uneven.sac.native"
+  cmp "$many/data/wavelet.sac.asc" "$loop/wavelet.sac.native"
+  cmp "$many/data/big endian.SAC.asc" "$loop/wavelet.sac.native"
   (cd build/windows && umask 022 && rm -f sactab-*-win64.zip && cpack -G ZIP >/dev/null)
   cmake -E tar tf build/windows/sactab-*-win64.zip | grep -qx 'sactab-[0-9.]*-win64/bin/sactab.exe'
 }
