@@ -649,6 +649,12 @@ TEST_F(Converter, FailedWriteKeepsTheEarlierTable)
     write_file(path("x.sac.asc"), earlierTable);
     expect_refused({"x.sac"}, "Cannot Write Output File x.sac.asc: File too large. Exiting...", "x.sac.asc",
                    {.fileSizeLimit = 1 << 20});
+    // With -m, that file fails and the next one converts.
+    write_file(path("small.sac"), default_order_sac(1, 0, 1, {3}));
+    const RunResult run = run_sactab({"-m", "x.sac", "small.sac"}, {.workingFolder = folder, .fileSizeLimit = 1 << 20});
+    EXPECT_EQ(std::pair(run.status, run.said), std::pair(1, std::string("Cannot Write Output File x.sac.asc: File too large. Exiting...\n")));
+    EXPECT_EQ(read_file(path("small.sac.asc")), "0.000000e+00\t3.000000\n");
+    EXPECT_EQ(read_file(path("x.sac.asc")), earlierTable);
 }
 
 // A file in / has its table in /, not in a folder with an empty name: run in
