@@ -101,7 +101,7 @@ void table_lines(benchmark::State& state, float delta, std::int32_t precise)
         std::FILE* input = fmemopen(file.data(), file.size(), "rb");
         sactab::read_header(input);
         if (delta == sactab::undefinedValue)
-            sactab::write_unevenly_spaced(input, sink);
+            sactab::write_unevenly_spaced(input, sink, UINT64_MAX);
         else
             sactab::write_evenly_spaced(input, sink);
         std::fclose(input);

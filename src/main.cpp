@@ -246,15 +246,15 @@ std::string exponent_text(double value)
 }
 
 // The default columns would lose the data; -p keeps it.
-void report_lost_digits(LoopEnd end, const char* path, std::int32_t byteOrderMode)
+void report_lost_digits(const TableResult& result, const char* path, std::int32_t byteOrderMode)
 {
     const std::string run = "; run: " + suggested_command(path, true, byte_order_argument(byteOrderMode));
-    if (end == LoopEnd::times_repeat) {
-        fail("Times Too Close for Seven Digits in " + shown(path) + ": from " + exponent_text(repeatedTime) +
+    if (result.end == LoopEnd::times_repeat) {
+        fail("Times Too Close for Seven Digits in " + shown(path) + ": from " + exponent_text(result.repeatedTime) +
              " on, lines " + short_text(std::fabs(static_cast<double>(DELTA))) + " s apart print the same time" + run);
     } else {
         fail("Samples Too Small for Six Decimals in " + shown(path) + ": the largest is " +
-             exponent_text(static_cast<double>(largestSample)) + run);
+             exponent_text(static_cast<double>(result.largestSample)) + run);
     }
 }
 
@@ -278,12 +278,22 @@ std::string compressed(const char* path, HeaderCheck check, std::int32_t byteOrd
            suggested_command(unpacked.c_str(), preciseFlag == 1, byte_order_argument(byteOrderMode));
 }
 
-// Why a file cannot be converted, once its header was read in full or the
-// input ended; `fileBytes` is its size, or what a stream held.
-void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t fileBytes, std::int32_t byteOrderMode)
+// Why a file cannot be converted, as the judgement of its header says;
+// `bytesFound` is what the input held (of a short header, its bytes).
+void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t bytesFound, std::int32_t byteOrderMode)
 {
     const std::string file = shown(path);
     switch (check) {
+    case HeaderCheck::usable:
+        break;
+    case HeaderCheck::incomplete:
+        fail("Incomplete SAC Header in " + file + ": expected " + std::to_string(headerBytes) + " bytes, found " +
+             std::to_string(bytesFound));
+        break;
+    case HeaderCheck::too_short:
+        fail("Truncated SAC File " + file + ": expected " + std::to_string(declared_file_bytes()) + " bytes, found " +
+             std::to_string(bytesFound));
+        break;
     case HeaderCheck::negative_count:
         fail("Negative Sample Count " + std::to_string(SACNPTS) + " in " + file);
         break;
@@ -313,12 +323,6 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t f
         fail("Invalid Sample Interval in " + file + ": DELTA is " + short_text(static_cast<double>(DELTA)) +
              ", not a positive number of seconds");
         break;
-    // Reported where the header was read, or not a failure.
-    case HeaderCheck::incomplete:
-    case HeaderCheck::usable:
-    case HeaderCheck::too_short:
-        fail("Truncated SAC File " + file + ": expected " + std::to_string(declared_file_bytes()) + " bytes, found " +
-             std::to_string(fileBytes));
     }
 }
 
@@ -334,9 +338,10 @@ void report_unreadable(const char* path)
     fail("Cannot Read SAC File " + shown(path) + ": " + reason);
 }
 
-// Reads the header and checks it against the file before any output exists.
-// Under -m a header that makes sense only in the other byte order is read
-// in that order.
+// Reads the header and judges it, once, against the file's size before any
+// output exists (a stream's size is taken to fit; its end is found by the
+// loop). Under -m a header that makes sense only in the other byte order
+// is read in that order.
 bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
     const std::uint64_t fileBytes = file_size(input);
@@ -347,33 +352,27 @@ bool read_checked_header(std::FILE* input, const char* path, std::int32_t byteOr
         check = check_header(got, fileBytes);
     }
     if (check == HeaderCheck::usable) return true;
-    if (check != HeaderCheck::incomplete) {
-        report_header_mismatch(check, path, fileBytes, byteOrderMode);
-    } else if (std::ferror(input) != 0) {
+    if (check == HeaderCheck::incomplete && std::ferror(input) != 0)
         report_unreadable(path);
-    } else {
-        fail("Incomplete SAC Header in " + shown(path) + ": expected " + std::to_string(headerBytes) +
-             " bytes, found " + std::to_string(got));
-    }
+    else
+        report_header_mismatch(check, path, check == HeaderCheck::incomplete ? got : fileBytes, byteOrderMode);
     return false;
 }
 
-void report_loop_end(LoopEnd end, std::FILE* input, const char* path, std::int32_t byteOrderMode)
+void report_loop_end(const TableResult& result, std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
-    if (end == LoopEnd::times_repeat) {
-        report_lost_digits(end, path, byteOrderMode);
-    } else if (end == LoopEnd::write_failed) {
+    if (result.end == LoopEnd::times_repeat) {
+        report_lost_digits(result, path, byteOrderMode);
+    } else if (result.end == LoopEnd::write_failed) {
         report_unwritable();
-    } else if (end == LoopEnd::no_memory) {
+    } else if (result.end == LoopEnd::no_memory) {
         fail("Not Enough Memory for " + std::to_string(SACNPTS) + " Samples of " + shown(path));
     } else if (std::ferror(input) != 0) {
         report_unreadable(path);
     } else {
-        // A stream's size is known only now. Under -m its byte order was
-        // already the header's choice: the data are just short.
-        HeaderCheck check = check_header(headerBytes, inputBytesRead);
-        if (check == HeaderCheck::other_byte_order && byteOrderMode == byteOrderFromHeader) check = HeaderCheck::too_short;
-        report_header_mismatch(check, path, inputBytesRead, byteOrderMode);
+        // The input ended early: a stream, whose size is known only now,
+        // or a file cut short while it was read.
+        report_header_mismatch(HeaderCheck::too_short, path, inputBytesRead, byteOrderMode);
     }
 }
 
@@ -383,23 +382,24 @@ int convert_input(std::FILE* input, const char* path, std::int32_t byteOrderMode
     set_byte_swap(byteOrderMode == byteOrderFromHeader ? 1 : byteOrderMode);
     if (!read_checked_header(input, path, byteOrderMode)) return EXIT_FAILURE;
 
-    std::FILE* output = make_output_name(path) ? open_output() : nullptr;
+    std::FILE* output = make_output_name(path) ? open_output(ascFileName) : nullptr;
     if (output == nullptr) {
         const char* reason = std::strerror(errno);
         fail("Cannot Create Output File " + shown(std::string(path) + ".asc") + ": " + reason);
         return EXIT_FAILURE;
     }
-    const LoopEnd end = is_unevenly_spaced() ? write_unevenly_spaced(input, output) : write_evenly_spaced(input, output);
-    if (end != LoopEnd::complete) {
+    const TableResult result = is_unevenly_spaced() ? write_unevenly_spaced(input, output, physical_memory_bytes())
+                                                    : write_evenly_spaced(input, output);
+    if (result.end != LoopEnd::complete) {
         const int loopError = errno;
         discard_output(output);
         errno = loopError;
-        report_loop_end(end, input, path, byteOrderMode);
+        report_loop_end(result, input, path, byteOrderMode);
         return EXIT_FAILURE;
     }
-    if (preciseFlag != 1 && samples_too_small()) {
+    if (preciseFlag != 1 && samples_too_small(result.largestSample)) {
         discard_output(output);
-        report_lost_digits(end, path, byteOrderMode);
+        report_lost_digits(result, path, byteOrderMode);
         return EXIT_FAILURE;
     }
     if (!commit_output(output)) {
@@ -443,6 +443,7 @@ int convert_each(int count, char* paths[])
 
 int main(int argc, char* argv[])
 {
+    use_line_feeds_on_standard_output();
     if (const char* text = help_or_version(argc, argv)) return answer(text);
     const int file = take_options(argc, argv);
     if (manyFlag == 1) return convert_each(argc - file, argv + file);

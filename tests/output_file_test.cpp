@@ -29,19 +29,19 @@ protected:
     // Opens, writes "new", then commits or drops; the table and the folder
     // must show exactly the outcome. A crashed run of this process id left
     // a temporary of the name a run tries first; it is not ours to touch.
-    void expect_replaced_only_on_commit(std::FILE* (*open)())
+    void expect_replaced_only_on_commit(std::FILE* (*open)(const char*))
     {
         const std::string leftover = ".sactab-" + std::to_string(getpid()) + "-0.tmp";
         write_file(folder + "/" + leftover, std::string("left over\n"));
         const std::set<std::string> entries{"x.asc", leftover};
-        std::FILE* dropped = open();
+        std::FILE* dropped = open(sactab::ascFileName);
         ASSERT_NE(dropped, nullptr);
         std::fputs("dropped\n", dropped);
         sactab::discard_output(dropped);
         EXPECT_EQ(read_file(sactab::ascFileName), "earlier\n");
         EXPECT_EQ(folder_entries(folder), entries);
 
-        std::FILE* kept = open();
+        std::FILE* kept = open(sactab::ascFileName);
         ASSERT_NE(kept, nullptr);
         std::fputs("new\n", kept);
         EXPECT_EQ(read_file(sactab::ascFileName), "earlier\n");
@@ -78,7 +78,7 @@ TEST_F(OutputFile, NamedFallbackIsRemovedWhenASignalEndsTheRun)
     for (int signalNumber : {SIGINT, SIGTERM, SIGUSR1, SIGHUP}) {
         const pid_t child = fork();
         if (child == 0) {
-            std::FILE* output = sactab::open_named_output();
+            std::FILE* output = sactab::open_named_output(sactab::ascFileName);
             std::fputs("partial\n", output);
             std::fflush(output);
             std::raise(signalNumber);
@@ -97,7 +97,7 @@ TEST_F(OutputFile, NamedFallbackKeepsSignalsTheCallerIgnores)
     const pid_t child = fork();
     if (child == 0) {
         std::signal(SIGHUP, SIG_IGN); // as under nohup
-        std::FILE* output = sactab::open_named_output();
+        std::FILE* output = sactab::open_named_output(sactab::ascFileName);
         std::raise(SIGHUP);
         _exit(sactab::commit_output(output) ? 0 : 1);
     }
@@ -112,6 +112,6 @@ TEST_F(OutputFile, AFolderInTheWayIsFoundBeforeWriting)
     sactab::make_output_name((folder + "/taken").c_str());
     mkdir(sactab::ascFileName, 0755);
     errno = 0;
-    EXPECT_EQ(sactab::open_output(), nullptr);
+    EXPECT_EQ(sactab::open_output(sactab::ascFileName), nullptr);
     EXPECT_EQ(errno, EISDIR);
 }

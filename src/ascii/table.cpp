@@ -9,15 +9,12 @@
 #include <cstring>
 
 #include "ascii/number_format.hpp"
-#include "platform/platform.hpp"
 #include "sac/sac_file.hpp"
 
 namespace sactab {
 
 char ascFileName[outputNameBytes];
 std::int32_t preciseFlag = 0;
-double repeatedTime = 0;
-float largestSample = 0;
 
 namespace {
 
@@ -42,9 +39,6 @@ bool write_text_block(std::FILE* output, const char* end)
     const auto length = static_cast<std::size_t>(end - textBlock);
     return std::fwrite(textBlock, 1, length, output) == length;
 }
-
-// Set by a line whose time repeats the line before; ends the loop after its block.
-bool timesRepeat = false;
 
 std::uint64_t load_eight(const char* text)
 {
@@ -78,10 +72,10 @@ TimeText time_text(const char* start, const char* end)
 // Reads the whole first data block of an unevenly spaced file into a store
 // that grows with the data actually read, so a header that claims more
 // samples than the input holds never makes us allocate for them.
-LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
+LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store, std::uint64_t memoryBytes)
 {
     // In 64 bits: on a 32-bit host count * 4 could wrap.
-    if (std::uint64_t{count} * wordBytes > std::min<std::uint64_t>(physical_memory_bytes(), SIZE_MAX))
+    if (std::uint64_t{count} * wordBytes > std::min<std::uint64_t>(memoryBytes, SIZE_MAX))
         return LoopEnd::no_memory;
     std::size_t capacity = 0;
     std::size_t stored = 0;
@@ -102,11 +96,11 @@ LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store)
 
 // Reads `count` data words a block at a time and writes one line for each;
 // make_lines(out, first, words, count) writes the lines of `count` words,
-// the first of them the first-th, and returns their end.
+// the first of them the first-th, and returns their end. Once make_lines
+// has found a repeated time, the loop ends after that block.
 template <typename MakeLines>
-LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, MakeLines make_lines)
+LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, const bool& timesRepeat, MakeLines make_lines)
 {
-    timesRepeat = false;
     for (std::size_t done = 0; done < count;) {
         const std::size_t block = done < shortRecordingSamples ? shortBlockSamples : blockSamples;
         const std::size_t want = std::min(block, count - done);
@@ -158,7 +152,8 @@ bool times_clearly_apart(double first, double step, std::size_t lines)
 // held from the first.
 LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples)
 {
-    return write_lines(input, output, count, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
+    const bool timesRepeat = false;
+    return write_lines(input, output, count, timesRepeat, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
         for (std::size_t i = 0; i < lines; ++i) xBlock[i] = static_cast<double>(xs[i]);
         return format_lines(out, xBlock, samples + first, lines, ",\t", 2, preciseFlag == 1, nullptr);
     });
@@ -178,12 +173,12 @@ bool make_output_name(const char* inputPath)
     return true;
 }
 
-bool samples_too_small()
+bool samples_too_small(float largestSample)
 {
     return largestSample != 0 && static_cast<double>(largestSample) < 0.001;
 }
 
-LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
+TableResult write_evenly_spaced(std::FILE* input, std::FILE* output)
 {
     // The time is accumulated, not computed as B + i * DELTA: line i shows B
     // with DELTA added i times, each sum rounded to a double. An undefined B
@@ -197,6 +192,8 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
     const bool judgeTimes = !precise && std::isfinite(time) && std::isfinite(step) && step != 0;
     TimeText previous{};
     std::uint32_t largest = 0;
+    bool timesRepeat = false;
+    double repeatedTime = 0;
     // Compares each time of a block's text with the one before, as printed.
     const auto judge_lines = [&](std::size_t lines) {
         for (std::size_t i = 0; i < lines; ++i) {
@@ -209,7 +206,7 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
             previous = current;
         }
     };
-    const LoopEnd end = write_lines(input, output, count, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
+    const LoopEnd end = write_lines(input, output, count, timesRepeat, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
         if (!precise) largest = largest_magnitude_bits(samples, lines, largest);
         const bool judgeLines = judgeTimes && !times_clearly_apart(time, step, lines);
         for (std::size_t i = 0; i < lines; ++i) {
@@ -226,22 +223,21 @@ LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output)
         }
         return linesEnd;
     });
-    largestSample = std::bit_cast<float>(largest);
-    return end;
+    return {end, repeatedTime, std::bit_cast<float>(largest)};
 }
 
-LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output)
+TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes)
 {
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
     float* samples = nullptr;
-    LoopEnd end = read_sample_store(input, count, samples);
-    if (end == LoopEnd::complete) {
-        largestSample = std::bit_cast<float>(largest_magnitude_bits(samples, count, 0));
+    TableResult result{read_sample_store(input, count, samples, memoryBytes), 0, 0};
+    if (result.end == LoopEnd::complete) {
+        result.largestSample = std::bit_cast<float>(largest_magnitude_bits(samples, count, 0));
         // The second block holds the x values, in the order of the samples.
-        end = write_pairs(input, output, count, samples);
+        result.end = write_pairs(input, output, count, samples);
     }
     std::free(samples);
-    return end;
+    return result;
 }
 
 } // namespace sactab

@@ -34,16 +34,20 @@ enum class LoopEnd {
     times_repeat,  // default format: two lines in a row print repeatedTime
 };
 
-// What a default-format loop learnt of the data: the first time printed on
-// two lines in a row, and the largest magnitude of a finite sample.
-extern double repeatedTime;
-extern float largestSample;
+// How a loop ended, and what the default format's checks learnt of the data.
+struct TableResult {
+    LoopEnd end;
+    double repeatedTime;  // with times_repeat: the time printed on two lines in a row
+    float largestSample;  // the largest magnitude of a finite sample
+};
 
 // The six decimals of "%f" keep at most three significant digits of any
 // sample (the largest is below 0.001, and not zero).
-bool samples_too_small();
+bool samples_too_small(float largestSample);
 
-LoopEnd write_evenly_spaced(std::FILE* input, std::FILE* output);
-LoopEnd write_unevenly_spaced(std::FILE* input, std::FILE* output);
+TableResult write_evenly_spaced(std::FILE* input, std::FILE* output);
+// The samples are held while the x values are read: no more than
+// `memoryBytes` of them (the machine's memory) are ever asked for.
+TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes);
 
 } // namespace sactab

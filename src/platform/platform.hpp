@@ -3,7 +3,7 @@
 // systems, windows.cpp serves Windows; the text, the SAC format and the run's
 // order know no system call.
 //
-// The output is written to a temporary file beside ascFileName and put in
+// The output is written to a temporary file beside the table's path and put in
 // place by a rename only once it is complete and closed, so an interrupted
 // or failed run never leaves a partial table or damages an earlier one: on
 // Linux a nameless file where the file system offers one, else a hidden
@@ -18,27 +18,32 @@
 
 namespace sactab {
 
-// Opens the temporary output for ascFileName. nullptr, with errno set, when
-// the folder does not take it, its name is longer than the file system
-// takes, ascFileName is a directory, or it is a table the user may not
+// Opens the temporary output for the table at `tablePath`, which must stay
+// as it is until the output is committed or discarded. nullptr, with errno
+// set, when the folder does not take it, its name is longer than the file
+// system takes, tablePath is a directory, or it is a table the user may not
 // write. From here on a file size limit makes writes fail (EFBIG) instead
 // of ending the process.
-std::FILE* open_output();
+std::FILE* open_output(const char* tablePath);
 
 // What open_output falls back to where the folder's file system has no
 // nameless files: a hidden, uniquely named file in the output's folder.
 // Callable directly so it can be tested on any file system. (On Windows,
 // the same as open_output.)
-std::FILE* open_named_output();
+std::FILE* open_named_output(const char* tablePath);
 
 // Flushes the output, gives it its final mode and attributes (the earlier
 // table's, and its owner where allowed), closes it and only then puts it in
-// place as ascFileName. false, with errno set, when any of that fails: the
+// place as the table. false, with errno set, when any of that fails: the
 // temporary is then gone and the earlier table untouched.
 bool commit_output(std::FILE* output);
 
 // Closes and removes the temporary output; errno is kept.
 void discard_output(std::FILE* output);
+
+// Messages end in a line feed alone, as on every system: Windows would
+// otherwise write a carriage return before it. Called before any output.
+void use_line_feeds_on_standard_output();
 
 // The size of a regular file, known before anything is read; UINT64_MAX for
 // a pipe or anything else whose end is found only by reading.

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <string>
 
-#include "ascii/table.hpp"
 
 // The output file, the signals that must not leave its temporary behind, and
 // the few facts of files and memory the rest of the program asks for.
@@ -47,14 +46,14 @@ char namedTemporary[64];
 bool replacingTable = false;
 struct stat earlierTable {};
 
-// Opens the folder of ascFileName and finds the table's name in it.
-bool open_output_folder()
+// Opens the folder of the table and finds the table's name in it.
+bool open_output_folder(const char* tablePath)
 {
-    const char* slash = std::strrchr(ascFileName, '/');
-    const std::string folder = slash == nullptr      ? "."
-                               : slash == ascFileName ? "/"
-                                                      : std::string(ascFileName, static_cast<std::size_t>(slash - ascFileName));
-    tableName = slash == nullptr ? ascFileName : slash + 1;
+    const char* slash = std::strrchr(tablePath, '/');
+    const std::string folder = slash == nullptr     ? "."
+                               : slash == tablePath ? "/"
+                                                    : std::string(tablePath, static_cast<std::size_t>(slash - tablePath));
+    tableName = slash == nullptr ? tablePath : slash + 1;
     if (folderFd >= 0) close(folderFd);
 #ifdef O_PATH
     folderFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -250,22 +249,22 @@ std::FILE* stream_on(int fd)
 // Everything about the table that can be judged before the conversion. A
 // file size limit makes write() fail with EFBIG, reported like a full disk,
 // instead of killing the run without a word.
-bool prepare_output()
+bool prepare_output(const char* tablePath)
 {
     std::signal(SIGXFSZ, SIG_IGN);
-    return open_output_folder() && table_name_fits() && check_earlier_table();
+    return open_output_folder(tablePath) && table_name_fits() && check_earlier_table();
 }
 
 } // namespace
 
-std::FILE* open_output()
+std::FILE* open_output(const char* tablePath)
 {
-    return prepare_output() ? stream_on(open_temporary()) : nullptr;
+    return prepare_output(tablePath) ? stream_on(open_temporary()) : nullptr;
 }
 
-std::FILE* open_named_output()
+std::FILE* open_named_output(const char* tablePath)
 {
-    return prepare_output() ? stream_on(open_named_temporary()) : nullptr;
+    return prepare_output(tablePath) ? stream_on(open_named_temporary()) : nullptr;
 }
 
 bool commit_output(std::FILE* output)
@@ -310,6 +309,8 @@ std::uint64_t file_size(std::FILE* input)
     if (fstat(fileno(input), &status) == 0 && S_ISREG(status.st_mode)) return static_cast<std::uint64_t>(status.st_size);
     return UINT64_MAX;
 }
+
+void use_line_feeds_on_standard_output() {}
 
 std::vector<std::string> files_named_by(const char* argument)
 {

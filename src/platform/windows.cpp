@@ -18,15 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "ascii/table.hpp"
 
 namespace sactab {
 
 namespace {
-
-// Messages end in a line feed alone, as elsewhere: standard output is made
-// binary before main runs.
-const int binaryStandardOutput = _setmode(_fileno(stdout), _O_BINARY);
 
 // The temporary while it exists, and the table it becomes; guarded against
 // the console handler, which runs in a thread of its own.
@@ -280,9 +275,9 @@ void remove_temporary()
 
 } // namespace
 
-std::FILE* open_output()
+std::FILE* open_output(const char* tableName)
 {
-    if (!long_path(ascFileName, tablePath) || !table_name_fits() || !check_earlier_table()) return nullptr;
+    if (!long_path(tableName, tablePath) || !table_name_fits() || !check_earlier_table()) return nullptr;
     // Once per process: a run of many files opens many outputs.
     static const BOOL handlerSet = SetConsoleCtrlHandler(remove_temporary_on_ending, TRUE);
     (void)handlerSet;
@@ -305,9 +300,14 @@ std::FILE* open_output()
     return output;
 }
 
-std::FILE* open_named_output()
+std::FILE* open_named_output(const char* tableName)
 {
-    return open_output();
+    return open_output(tableName);
+}
+
+void use_line_feeds_on_standard_output()
+{
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 bool commit_output(std::FILE* output)
