@@ -81,41 +81,77 @@ void fail(const std::string& what)
     say(what + ". Exiting...");
 }
 
-// Bytes that would break the message's one line or reach the terminal as
-// commands: the C0 controls and DEL.
-bool has_control_characters(std::string_view text)
+// The length of the well-formed UTF-8 character that starts `text` (not
+// empty), or 0 where its first byte starts none.
+std::size_t utf8_character_length(std::string_view text)
 {
-    return std::any_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    // No overlong forms, surrogates or code points past U+10FFFF; and the
+    // C1 controls (U+0080 to U+009F), which terminals obey as commands, are
+    // taken as bytes to escape too.
+    const bool outOfRange = (lead == 0xC2 && byte(1) < 0xA0) || (lead == 0xE0 && byte(1) < 0xA0) ||
+                            (lead == 0xED && byte(1) > 0x9F) || (lead == 0xF0 && byte(1) < 0x90) ||
+                            (lead == 0xF4 && byte(1) > 0x8F);
+    return outOfRange ? 0 : length;
 }
 
-// The $'...' form of bash, zsh and ksh, as GNU tools quote such names.
+bool is_control(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+// Bytes that would break the message's one line or reach the terminal as
+// commands (the C0 controls and DEL), or that are no UTF-8, which a
+// terminal shows as another character and a pasted command cannot give back.
+bool needs_escapes(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8_character_length(text.substr(i));
+        if (length == 0 || is_control(static_cast<unsigned char>(text[i]))) return true;
+        i += length;
+    }
+    return false;
+}
+
+// The $'...' form of bash, zsh and ksh, as GNU tools quote such names: an
+// octal escape always has three digits, so a digit after it stays a digit.
 std::string ansi_c_quoted(std::string_view text)
 {
     constexpr std::string_view controls = "\a\b\t\n\v\f\r";
     constexpr std::string_view letters = "abtnvfr";
     std::string quoted = "$'";
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const std::size_t length = utf8_character_length(text.substr(i));
         const std::size_t named = controls.find(c);
         if (c == '\\' || c == '\'') {
             quoted += {'\\', c};
         } else if (named != std::string_view::npos) {
             quoted += {'\\', letters[named]};
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        } else if (length == 0 || is_control(static_cast<unsigned char>(c))) {
             char octal[8];
             std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(static_cast<unsigned char>(c)));
             quoted += octal;
         } else {
-            quoted += c;
+            quoted += text.substr(i, length);
         }
+        i += std::max<std::size_t>(length, 1);
     }
     return quoted + "'";
 }
 
 // A name or argument as a message shows it: as it is, unless it holds
-// control characters, which could split the line or pose as another message.
+// control characters, which could split the line or pose as another
+// message, or bytes that are no UTF-8.
 std::string shown(std::string_view text)
 {
-    return has_control_characters(text) ? ansi_c_quoted(text) : std::string(text);
+    return needs_escapes(text) ? ansi_c_quoted(text) : std::string(text);
 }
 
 // The path as a shell takes it back, so a suggested command can be pasted:
@@ -126,18 +162,32 @@ std::string shell_quoted(std::string_view path)
 {
     const char* safeMarks = doubleQuotingShell ? "\\/._-+:@" : "/._-+,:@%";
     const auto safe = [&](unsigned char c) { return std::isalnum(c) != 0 || c >= 0x80 || std::strchr(safeMarks, c) != nullptr; };
-    if (!path.empty() && std::all_of(path.begin(), path.end(), safe)) return std::string(path);
+    const bool escaped = needs_escapes(path);
+    if (!path.empty() && !escaped && std::all_of(path.begin(), path.end(), safe)) return std::string(path);
     if (doubleQuotingShell) return "\"" + std::string(path) + "\"";
-    if (has_control_characters(path)) return ansi_c_quoted(path);
+    if (escaped) return ansi_c_quoted(path);
     std::string quoted = "'";
     for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
+// Words that are options wherever they stand before FILE.
+bool is_any_option(const char* argument)
+{
+    for (const char* option : {"-p", "--precise", "-m", "--many", "-h", "--help", "--version"})
+        if (std::strcmp(argument, option) == 0) return true;
+    return false;
+}
+
 // The byte-order argument, with the rules of atoi: blanks, a sign, digits.
-// Values beyond int's range, where atoi is undefined, count as invalid.
+// Values beyond int's range, where atoi is undefined, count as invalid; an
+// option in its place was meant as one ("sactab x.sac -p"), not as 0.
 bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
 {
+    if (is_any_option(argument)) {
+        fail("Option " + std::string(argument) + " After FILE: options come before FILE, as in sactab " + argument + " FILE");
+        return false;
+    }
     errno = 0;
     const long value = std::strtol(argument, nullptr, 10);
     if (errno == ERANGE || (value != 0 && value != 1)) {
@@ -231,11 +281,20 @@ std::string wrong_byte_order(const char* path, std::int32_t byteOrderMode)
     return start + "it reads as a little-endian SAC file; run: " + suggested_command(path, precise, "1");
 }
 
-// A header value as people write it ("%g": 0.005, -0.01, nan).
+// A step as people write it ("%g": 0.005, 0.02).
 std::string short_text(double value)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// A header value with every digit its float holds ("%.9g": 0.00999999978,
+// -12345.001, nan), so that none passes for -12345, SAC's "undefined".
+std::string header_value_text(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
     return text;
 }
 
@@ -245,13 +304,18 @@ std::string exponent_text(double value)
     return {text, format_exponent(text, value)};
 }
 
-// The default columns would lose the data; -p keeps it.
+// The default columns would lose the data; -p keeps it. Times that are the
+// same even as doubles no digits can tell apart.
 void report_lost_digits(const TableResult& result, const char* path, std::int32_t byteOrderMode)
 {
     const std::string run = "; run: " + suggested_command(path, true, byte_order_argument(byteOrderMode));
-    if (result.end == LoopEnd::times_repeat) {
-        fail("Times Too Close for Seven Digits in " + shown(path) + ": from " + exponent_text(result.repeatedTime) +
-             " on, lines " + short_text(std::fabs(static_cast<double>(DELTA))) + " s apart print the same time" + run);
+    const std::string lines = " on, lines " + short_text(std::fabs(result.repeatedStep)) + " s apart ";
+    if (result.end == LoopEnd::times_repeat && preciseFlag == 1) {
+        fail("Times Too Close in " + shown(path) + ": from " + exponent_text(result.repeatedTime) + lines +
+             "are the same time even in double precision");
+    } else if (result.end == LoopEnd::times_repeat) {
+        fail("Times Too Close for Seven Digits in " + shown(path) + ": from " + exponent_text(result.repeatedTime) + lines +
+             "print the same time" + run);
     } else {
         fail("Samples Too Small for Six Decimals in " + shown(path) + ": the largest is " +
              exponent_text(static_cast<double>(result.largestSample)) + run);
@@ -320,8 +384,14 @@ void report_header_mismatch(HeaderCheck check, const char* path, std::uint64_t b
              ", not 6 or 7, in either byte order");
         break;
     case HeaderCheck::invalid_interval:
-        fail("Invalid Sample Interval in " + file + ": DELTA is " + short_text(static_cast<double>(DELTA)) +
+        fail("Invalid Sample Interval in " + file + ": DELTA is " + header_value_text(DELTA) +
              ", not a positive number of seconds");
+        break;
+    case HeaderCheck::invalid_begin:
+        fail("Invalid Begin Time in " + file + ": B is " + header_value_text(B) + ", not a number of seconds");
+        break;
+    case HeaderCheck::apple_double:
+        fail("Not a Binary SAC File " + file + ": it is macOS metadata (an AppleDouble file), not a recording");
         break;
     }
 }
@@ -376,18 +446,29 @@ void report_loop_end(const TableResult& result, std::FILE* input, const char* pa
     }
 }
 
+// The temporary output of the table, or nullptr once the reason is said. A
+// table whose path is the input itself (a recording named x.asc reached
+// through a link named x) would replace the recording: refused.
+std::FILE* open_table(std::FILE* input, const char* path)
+{
+    const bool named = make_output_name(path);
+    const bool isInput = named && is_same_file(input, ascFileName);
+    std::FILE* output = named && !isInput ? open_output(ascFileName) : nullptr;
+    if (output == nullptr) {
+        const std::string reason = isInput ? "it is the input file itself" : std::strerror(errno);
+        fail("Cannot Create Output File " + shown(std::string(path) + ".asc") + ": " + reason);
+    }
+    return output;
+}
+
 // The conversion of an open input, from its header to the table in place.
 int convert_input(std::FILE* input, const char* path, std::int32_t byteOrderMode)
 {
     set_byte_swap(byteOrderMode == byteOrderFromHeader ? 1 : byteOrderMode);
     if (!read_checked_header(input, path, byteOrderMode)) return EXIT_FAILURE;
 
-    std::FILE* output = make_output_name(path) ? open_output(ascFileName) : nullptr;
-    if (output == nullptr) {
-        const char* reason = std::strerror(errno);
-        fail("Cannot Create Output File " + shown(std::string(path) + ".asc") + ": " + reason);
-        return EXIT_FAILURE;
-    }
+    std::FILE* output = open_table(input, path);
+    if (output == nullptr) return EXIT_FAILURE;
     const TableResult result = is_unevenly_spaced() ? write_unevenly_spaced(input, output, physical_memory_bytes())
                                                     : write_evenly_spaced(input, output);
     if (result.end != LoopEnd::complete) {

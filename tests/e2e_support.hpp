@@ -72,6 +72,8 @@ inline pid_t start_sactab(const std::vector<std::string>& arguments, int& output
         // tests: the suite ignores SIGPIPE for itself, and nohup or a
         // background job ignores signals that the program would keep ignoring.
         for (int signalNumber : {SIGPIPE, SIGHUP, SIGINT, SIGQUIT, SIGTERM}) signal(signalNumber, SIG_DFL);
+        const rlimit noCore{0, 0}; // SIGQUIT and SIGXCPU would dump one into the test's folder
+        setrlimit(RLIMIT_CORE, &noCore);
         const rlimit fileSize{as.fileSizeLimit, as.fileSizeLimit};
         if (as.fileSizeLimit != RLIM_INFINITY && (signal(SIGXFSZ, SIG_DFL) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &fileSize) != 0))
             _exit(126);

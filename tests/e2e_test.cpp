@@ -81,8 +81,9 @@ std::vector<float> special_values()
 std::string predicted_refusal(float delta, float begin, const std::vector<float>& data, bool precise)
 {
     if (delta != -12345.0f && !(delta > 0 && std::isfinite(delta))) return "Invalid Sample Interval";
+    if (delta != -12345.0f && !std::isfinite(begin)) return "Invalid Begin Time";
+    if (delta != -12345.0f && repeats_a_time(reference_table(delta, begin, data, precise))) return "Times Too Close";
     if (precise) return "";
-    if (delta != -12345.0f && std::isfinite(begin) && repeats_a_time(reference_table(delta, begin, data))) return "Times Too Close";
     float largest = 0;
     for (std::size_t i = 0; i < (delta == -12345.0f ? data.size() / 2 : data.size()); ++i)
         if (std::isfinite(data[i])) largest = std::max(largest, std::fabs(data[i]));
@@ -163,6 +164,8 @@ TEST_F(Converter, CommandLineMistakes)
     write_file(path("x.sac"), default_order_sac(1, 0, 0, {}));
     expect_refused({}, "Insufficient Parameters. Exiting...");
     expect_refused({path("x.sac"), "1", "extra"}, "Too Many Parameters. Exiting...");
+    for (const std::string option : {"-p", "--many"})
+        expect_refused({path("x.sac"), option}, "Option " + option + " After FILE: options come before FILE, as in sactab " + option + " FILE. Exiting...");
     expect_refused({path("missing.sac")}, "Empty SAC File Found. ", "missing.sac.asc");
 }
 
@@ -190,7 +193,10 @@ TEST_F(Converter, HelpAndVersionOnlyAsTheSoleArgument)
     EXPECT_EQ(run_sactab({"--help", byteOrder}, {.workingFolder = folder}).status, 0);
     EXPECT_EQ(read_file(path("--help.asc")), table);
 
-    // An option counts only before a FILE; "--" ends the options.
+    // An option counts only before a FILE; "--" ends the options, unless it is the FILE.
+    write_file(path("--"), default_order_sac(1, 0, 1, {3}));
+    EXPECT_EQ(run_sactab({"--"}, {.workingFolder = folder}).said, "");
+    EXPECT_EQ(read_file(path("--.asc")), table);
     write_file(path("-p"), default_order_sac(1, 0, 1, {3}));
     for (const auto& [arguments, expected] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"-p"}, table}, {{"--", "-p"}, table}, {{"-p", "--", "-p"}, "0.00000000e+00\t3.00000000e+00\n"},
@@ -233,6 +239,10 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     std::vector<float> tiny(100);
     for (std::size_t i = 0; i < tiny.size(); ++i) tiny[i] = static_cast<float>(i % 5) * -1e-6f;
     tiny[5] = 8.67e-6f;
+    std::vector<float> belowThreshold = tiny; // the largest sample just below 0.001, last
+    belowThreshold.back() = -0.00099999f;
+    Bytes appleDouble{0x00, 0x05, 0x16, 0x07, 0x00, 0x02};
+    appleDouble.resize(4096);
 
     struct Case {
         Bytes bytes;
@@ -269,10 +279,24 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
         {with_version(other, 0x0A3E6863, host_is_big_endian()), notSac + "its header version (word 76) is 171862115, not 6 or 7, in either byte order"},
         {with_version(other, 0, false), wrongOrder}, // an unset version: the data decide
         {default_order_sac(0, 0, 100, data), badDelta + "0, not a positive number of seconds"},
-        {default_order_sac(-0.01f, 0, 100, data), badDelta + "-0.01, not a positive number of seconds"},
+        {default_order_sac(-0.01f, 0, 100, data), badDelta + "-0.00999999978, not a positive number of seconds"},
+        {default_order_sac(-12345.001f, 0, 100, data), badDelta + "-12345.001, not a positive number of seconds"},
         {default_order_sac(nan, 0, 100, data), badDelta + "nan, not a positive number of seconds"},
         {default_order_sac(-std::numeric_limits<float>::infinity(), 0, 100, data), badDelta + "-inf, not a positive number of seconds"},
         {default_order_sac(0.01f, 0, 100, tiny), "Samples Too Small for Six Decimals in " + file + ": the largest is 8.670000e-06; run: sactab -p " + file},
+        {default_order_sac(0.01f, 0, 100, belowThreshold), "Samples Too Small for Six Decimals in " + file + ": the largest is 9.999900e-04; run: sactab -p " + file},
+        {default_order_sac(0.01f, nan, 100, data), "Invalid Begin Time in " + file + ": B is nan, not a number of seconds"},
+        {default_order_sac(0.01f, -std::numeric_limits<float>::infinity(), 100, data), "Invalid Begin Time in " + file + ": B is -inf, not a number of seconds"},
+        // A version left 0 needs a plausible interval and samples, in the order read.
+        {with_version(make_sac(0.025f, 0, 100, data, !host_is_big_endian()), 0, false), wrongOrder},
+        {with_version(default_order_sac(6.8e-33f, 0, 100, data), 0, false), notSac + "its header version (word 76) is 0, not 6 or 7, in either byte order"},
+        {with_version(default_order_sac(0.01f, 0, 0, {}), 0, false), notSac + "its header version (word 76) is 0, not 6 or 7, in either byte order"},
+        {appleDouble, notSac + "it is macOS metadata (an AppleDouble file), not a recording"},
+        {Bytes(appleDouble.begin(), appleDouble.begin() + 176), notSac + "it is macOS metadata (an AppleDouble file), not a recording"},
+        {default_order_sac(-12345.0f, 0, 3, {1, 2, 3, 100000.0f, 100000.02f, 100000.04f}), "Times Too Close for Seven Digits in " + file +
+                                                      ": from 1.000000e+05 on, lines 0.0234375 s apart print the same time; run: sactab -p " + file},
+        {default_order_sac(0.005f, 9999, 400, std::vector<float>(400, 0.5f)), "Times Too Close for Seven Digits in " + file + // across 10^4 in a block
+                                                     ": from 1.000000e+04 on, lines 0.005 s apart print the same time; run: sactab -p " + file},
         {default_order_sac(0.005f, 10000, 100, data), "Times Too Close for Seven Digits in " + file +
                                                       ": from 1.000000e+04 on, lines 0.005 s apart print the same time; run: sactab -p " + file},
     };
@@ -307,18 +331,27 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
             write_file(path(file), little);
             expect_refused({file, "0"}, "Wrong Byte Order in " + file + ": it reads as a little-endian SAC file; run: sactab " + file + " 1. Exiting...");
         }
+        write_file(path(file), other);
+        expect_refused({"-p", file}, "Wrong Byte Order in " + file + ": it reads as a big-endian SAC file; run: sactab -p " + file + " 0. Exiting...");
     }
+    // -p times keep as many digits as lines need; only times equal as doubles are refused.
+    write_file(path(file), default_order_sac(1e-8f, 1.7e9f, 100, data));
+    expect_refused({"-p", file}, "Times Too Close in " + file + ": from 1.700000e+09 on, lines 1e-08 s apart are the same time even in double precision. Exiting...");
     // A path a shell would split, and that looks like an option: each
     // suggested command, pasted, converts.
     pastes.push_back({odd, make_sac(0.01f, 0, 100, tiny, true), {odd, "0"}, odd, reference_table(0.01f, 0, tiny, true)});
     pastes.push_back({odd, default_order_sac(0.005f, 10000, 100, data), {"--", odd}, odd, reference_table(0.005f, 10000, data, true)});
+    pastes.push_back({odd, default_order_sac(0.01f, 1.7e9f, 100, data), {"--", odd}, odd, reference_table(0.01f, 1.7e9f, data, true)});
     if (!host_is_big_endian()) {
         pastes.push_back({odd, other, {"--", odd}, odd, reference_table(0.01f, 0, data)});
         pastes.push_back({odd, good, {"--", odd, "0"}, odd, reference_table(0.01f, 0, data)});
     }
-    const std::string controls = "tab\there\x1B[2J.sac"; // shown and pasted as $'...', which bash reads
-    if (!windows_program())
-        pastes.push_back({controls, make_sac(0.01f, 0, 100, tiny, true), {controls, "0"}, controls, reference_table(0.01f, 0, tiny, true)});
+    // Shown and pasted as $'...', which bash reads: control bytes, a control
+    // byte before a digit, bytes that are no UTF-8.
+    const std::vector<std::string> escaped{"tab\there\x1B[2J.sac", "x\x01" "2.sac", "\xFF\xFE.sac"};
+    for (const std::string& name : escaped)
+        if (!windows_program())
+            pastes.push_back({name, make_sac(0.01f, 0, 100, tiny, true), {name, "0"}, name, reference_table(0.01f, 0, tiny, true)});
     for (const Paste& paste : pastes) {
         write_file(path(paste.file), paste.bytes);
         const RunResult run = run_sactab(paste.arguments, {.workingFolder = folder});
@@ -327,7 +360,7 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
         ASSERT_TRUE(command > 5 && command < run.said.size()) << run.said;
         EXPECT_EQ(run_shell("sactab() { $SACTAB_EMULATOR \"$SACTAB_UNDER_TEST\" \"$@\"; }; " +
                                 run.said.substr(command, run.said.size() - command - (sizeof ". Exiting...\n" - 1)),
-                            folder, paste.file == controls ? "bash" : "/bin/sh"),
+                            folder, std::count(escaped.begin(), escaped.end(), paste.file) != 0 ? "bash" : "/bin/sh"),
                   0) << run.said;
         EXPECT_EQ(read_file(path(paste.converted + ".asc")), paste.table) << run.said;
         for (const std::string& made : {paste.file, paste.converted, paste.converted + ".asc"}) std::remove(path(made).c_str());
@@ -341,6 +374,11 @@ TEST_F(Converter, DamagedFilesAreRefusedWithTheirCauseAndTheEarlierTableKept)
     write_file(path(twoLines), cut(good, 1));
     if (!windows_program())
         expect_refused({twoLines}, "Truncated SAC File $'x.sac: ok\\nTruncated.sac': expected 1032 bytes, found 1031. Exiting...", twoLines + ".asc");
+    for (const auto& [name, shownName] : {std::pair{escaped[1], "$'x\\0012.sac'"}, {escaped[2], "$'\\377\\376.sac'"}}) {
+        write_file(path(name), cut(good, 1));
+        if (!windows_program())
+            expect_refused({name}, "Truncated SAC File " + std::string(shownName) + ": expected 1032 bytes, found 1031. Exiting...", name + ".asc");
+    }
 
 }
 
@@ -433,6 +471,19 @@ TEST_F(Converter, TrailingBytesEmptyDataAndOddHeadersConvert)
     const float gzipLike = std::bit_cast<float>(host_is_big_endian() ? 0x1F8B0800u : 0x3C238B1Fu);
     write_file(path("x.sac"), default_order_sac(gzipLike, 0, 2, {1, -2}));
     expect_converted({path("x.sac")}, reference_table(gzipLike, 0, {1, -2}));
+    // Equal x values are the file's own; the only large sample last in its
+    // lanes, or every large sample negative, keeps six decimals.
+    write_file(path("x.sac"), default_order_sac(-12345.0f, 0, 2, {1, 2, 5, 5}));
+    expect_converted({path("x.sac")}, "5.000000e+00,\t1.000000\n5.000000e+00,\t2.000000\n");
+    for (const std::size_t count : {17u, 32u}) {
+        std::vector<float> quiet(count - 1, 1e-6f);
+        quiet.push_back(5);
+        std::vector<float> negative(count, -7.0f);
+        for (const auto& data : {quiet, negative}) {
+            write_file(path("x.sac"), default_order_sac(0.5f, 0, static_cast<std::int32_t>(count), data));
+            expect_converted({path("x.sac")}, reference_table(0.5f, 0, data));
+        }
+    }
 }
 
 // A symbolic link in the table's place is replaced by a new table, never
@@ -461,6 +512,10 @@ TEST_F(Converter, ReplacesAnEarlierTableButNeverThroughASymlink)
     EXPECT_EQ(read_file(path("x.sac")), std::string(file.begin(), file.end()));
     EXPECT_EQ(folder_entries(folder), (std::set<std::string>{"x.sac", "x.sac.asc", "folder"}));
     EXPECT_EQ(folder_entries(path("folder")), std::set<std::string>{});
+    // A recording named rec.asc, reached through a link named rec, is never its own table.
+    rename(path("x.sac").c_str(), path("rec.asc").c_str());
+    ASSERT_EQ(symlink("rec.asc", path("rec").c_str()), 0);
+    expect_refused({"rec"}, "Cannot Create Output File rec.asc: it is the input file itself. Exiting...", "rec.asc");
 }
 
 // A replaced table keeps what its owner set: its mode always, its owner and
@@ -500,6 +555,12 @@ TEST_F(Converter, ReplacedTableKeepsModeOwnerAndWriteProtection)
     const RunResult run = run_sactab({path("x.sac")}, {.user = nobody, .program = copy_program(folder)});
     if (run.status == 127) GTEST_SKIP() << "user " << nobody << " cannot reach " << folder;
     EXPECT_EQ(run.said, "Cannot Create Output File " + path("x.sac.asc") + ": Permission denied. Exiting...\n");
+    EXPECT_EQ(read_file(path("x.sac.asc")), earlierTable);
+    // In a sticky folder (/tmp) a writable table of another user cannot be replaced.
+    chmod(folder.c_str(), 01777);
+    chmod(path("x.sac.asc").c_str(), 0666);
+    EXPECT_EQ(run_sactab({path("x.sac")}, {.user = nobody, .program = copy_program(folder)}).said,
+              "Cannot Create Output File " + path("x.sac.asc") + ": Operation not permitted. Exiting...\n");
     EXPECT_EQ(read_file(path("x.sac.asc")), earlierTable);
     // A table its group may write, in a folder that gives new files another
     // group: a group member replaces it and keeps the group, not the owner.
@@ -544,7 +605,9 @@ TEST_F(Converter, LongPathsAndAnOutputNameTakenByAFolder)
         write_file(longPath, default_order_sac(1, 0, 1, {3}));
         expect_converted({longPath}, "0.000000e+00\t3.000000\n");
     }
-    // A table name longer than the file system takes is refused at once.
+    // A table name of the file system's 255 bytes converts; a longer one is refused at once.
+    write_file(path(std::string(251, 'n')), default_order_sac(1, 0, 1, {3}));
+    expect_converted({path(std::string(251, 'n'))}, "0.000000e+00\t3.000000\n");
     const std::string longName(252, 'n');
     write_file(path(longName), default_order_sac(1, 0, 1, {3}));
     expect_refused({longName}, "Cannot Create Output File " + longName + ".asc: File name too long. Exiting...", "x.sac.asc");
@@ -603,7 +666,8 @@ TEST_F(Converter, EndedWhileWaitingOnAPipeLeavesTheEarlierTable)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     write_file(path("done.sac"), default_order_sac(1, 0, 1, {3}));
     // Under wine only the console's signals apply (wine keeps SIGUSR1 for itself).
-    for (int signalNumber : windows_program() ? std::vector<int>{SIGINT, SIGTERM} : std::vector<int>{SIGINT, SIGTERM, SIGUSR1, SIGHUP}) {
+    for (int signalNumber : windows_program() ? std::vector<int>{SIGINT, SIGTERM}
+                                              : std::vector<int>{SIGINT, SIGTERM, SIGUSR1, SIGHUP, SIGQUIT, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU}) {
         write_file(path("x.sac.asc"), earlierTable);
         std::remove(path("done.sac.asc").c_str());
         // Some runs are of many files, the pipe after one already converted, which stays.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -38,16 +39,33 @@ inline Bytes make_sac(float delta, float begin, std::int32_t count, const std::v
     return file;
 }
 
-inline std::string printf_line(bool uneven, double x, float sample, bool precise)
+inline std::string printf_line(bool uneven, double x, float sample, bool precise, int timeDigits = 9)
 {
     char line[128];
     if (precise)
-        std::snprintf(line, sizeof line, uneven ? "%.8e,\t%.8e\n" : "%.8e\t%.8e\n", x, static_cast<double>(sample));
+        std::snprintf(line, sizeof line, uneven ? "%.*e,\t%.8e\n" : "%.*e\t%.8e\n", timeDigits - 1, x, static_cast<double>(sample));
     else if (uneven)
         std::snprintf(line, sizeof line, "%e,\t%f\n", x, static_cast<double>(sample));
     else
         std::snprintf(line, sizeof line, "%e\t%f\n", x, static_cast<double>(sample));
     return line;
+}
+
+// The time column of an evenly spaced -p table: nine significant digits,
+// or the fewest up to seventeen that exceed one unit of the last digit of
+// the largest time reached (over-estimated by a millionth, as the program
+// does) by the step.
+inline int precise_time_digits(double first, double step, std::size_t count)
+{
+    if (!std::isfinite(first) || !std::isfinite(step) || step == 0) return 9;
+    const double reach = (std::max(std::fabs(first), std::fabs(first + static_cast<double>(count) * step)) + std::fabs(step)) * 1.000001;
+    int digits = 9;
+    for (; digits < 17; ++digits) {
+        double unit = std::pow(10.0, std::floor(std::log10(reach)) - (digits - 1));
+        if (reach >= unit * std::pow(10.0, digits)) unit *= 10;
+        if (std::fabs(step) > unit * 1.000001) break;
+    }
+    return digits;
 }
 
 // The table as the plain design computes it, with snprintf; `precise`: as -p.
@@ -61,8 +79,9 @@ inline std::string reference_table(float delta, float begin, const std::vector<f
         return table;
     }
     double time = begin == -12345.0f ? 0.0 : static_cast<double>(begin); // undefined: from 0
+    const int digits = precise ? precise_time_digits(time, static_cast<double>(delta), data.size()) : 9;
     for (float sample : data) {
-        table += printf_line(false, time, sample, precise);
+        table += printf_line(false, time, sample, precise, digits);
         time += static_cast<double>(delta);
     }
     return table;

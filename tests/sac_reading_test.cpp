@@ -100,15 +100,15 @@ TEST(Header, RecognisesAFileReadInTheWrongByteOrder)
 TEST(Header, JudgedByVersionThenNeighbourThenData)
 {
     const HeaderFacts sac{.versionKnown = true, .versionKnownOther = false, .versionUnset = false, .deltaSaysSac = true,
-                          .deltaSaysSacOther = false, .dataFit = true, .dataFitOther = false, .negativeCount = false,
-                          .text = false, .neighbour = HeaderCheck::usable};
-    const auto unset = [&](bool deltaSaysSac, bool dataFit, bool otherFits) {
+                          .plausible = true, .plausibleOther = false, .beginUsable = true, .dataFit = true,
+                          .dataFitOther = false, .negativeCount = false, .text = false, .neighbour = HeaderCheck::usable};
+    const auto unset = [&](bool plausible, bool dataFit, bool otherFits) {
         HeaderFacts facts = sac;
         facts.versionKnown = false;
         facts.versionUnset = true;
-        facts.deltaSaysSac = deltaSaysSac;
+        facts.plausible = plausible;
         facts.dataFit = dataFit;
-        facts.deltaSaysSacOther = facts.dataFitOther = otherFits;
+        facts.plausibleOther = facts.dataFitOther = otherFits;
         return facts;
     };
     const auto changed = [](HeaderFacts facts, auto change) { change(facts); return facts; };
@@ -119,9 +119,12 @@ TEST(Header, JudgedByVersionThenNeighbourThenData)
         {changed(sac, [](auto& f) { f.dataFit = false, f.negativeCount = true; }), HeaderCheck::negative_count},
         {changed(sac, [](auto& f) { f.dataFit = false, f.dataFitOther = true; }), HeaderCheck::too_short},
         {changed(sac, [](auto& f) { f.deltaSaysSac = false; }), HeaderCheck::invalid_interval},
+        {changed(sac, [](auto& f) { f.beginUsable = false; }), HeaderCheck::invalid_begin},
+        {changed(unset(true, true, false), [](auto& f) { f.beginUsable = false; }), HeaderCheck::invalid_begin},
+        {changed(unset(true, true, false), [](auto& f) { f.neighbour = HeaderCheck::apple_double; }), HeaderCheck::apple_double},
         {unset(true, true, false), HeaderCheck::usable},
         {changed(unset(true, true, false), [](auto& f) { f.neighbour = HeaderCheck::miniseed; }), HeaderCheck::miniseed},
-        {unset(false, true, false), HeaderCheck::unknown_version}, // zero-filled
+        {unset(false, true, false), HeaderCheck::unknown_version}, // zero-filled, or a DELTA of 1e-33 (Python bytecode)
         {unset(true, false, true), HeaderCheck::other_byte_order},
         {changed(unset(false, false, true), [](auto& f) { f.versionUnset = false; }), HeaderCheck::unknown_version}, // an ar archive
         {changed(unset(false, false, false), [](auto& f) { f.text = true; }), HeaderCheck::text},

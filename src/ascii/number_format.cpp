@@ -234,6 +234,11 @@ char* format_precise(char* out, double value)
     return write_scientific<9>(out, value);
 }
 
+char* format_scientific(char* out, double value, int significantDigits)
+{
+    return std::to_chars(out, out + maxScientificChars, value, std::chars_format::scientific, significantDigits - 1).ptr;
+}
+
 char* format_fixed(char* out, float value)
 {
     const auto bits = std::bit_cast<std::uint32_t>(value);

@@ -18,12 +18,19 @@ constexpr std::size_t maxExponentChars = 14;
 constexpr std::size_t minFixedChars = 8;
 constexpr std::size_t maxFixedChars = 47;
 constexpr std::size_t maxPreciseChars = 16; // "-1.79769313e+308"
+constexpr std::size_t maxSignificantDigits = 17; // tell any two doubles apart
+constexpr std::size_t maxScientificChars = 24; // "-1.7976931348623157e+308"
 
 // printf("%e", value), byte for byte.
 char* format_exponent(char* out, double value);
 
 // printf("%.8e", value), byte for byte.
 char* format_precise(char* out, double value);
+
+// printf("%.*e", significantDigits - 1, value), byte for byte, for 1 to 17
+// significant digits (the library's exact conversion: for the rare tables
+// that need more than nine).
+char* format_scientific(char* out, double value, int significantDigits);
 
 // printf("%f", (double)value), byte for byte.
 char* format_fixed(char* out, float value);

@@ -47,12 +47,13 @@ std::uint64_t load_eight(const char* text)
     return word;
 }
 
-// The length of a line's finite time: 12 characters, with one more for a
-// minus and one for a three-digit exponent.
-std::size_t time_length(const char* line)
+// The length of a default line's finite time (or x value), which ends at
+// `separator`: 12 characters, with one more for a minus and one for a
+// three-digit exponent.
+std::size_t time_length(const char* line, char separator)
 {
-    const bool longer = line[minExponentChars] != '\t';
-    return minExponentChars + longer + (longer && line[minExponentChars + 1] != '\t');
+    const bool longer = line[minExponentChars] != separator;
+    return minExponentChars + longer + (longer && line[minExponentChars + 1] != separator);
 }
 
 // A finite time's text is 12 to 14 characters: its first and last eight
@@ -136,26 +137,78 @@ std::uint32_t largest_magnitude_bits(const float* values, std::size_t count, std
 }
 
 // Whether no two lines in a row among the next `lines` can print the same
-// time: the step is more than one unit of the seventh digit of the largest
-// time they reach, so the times' seven-digit roundings all differ. The
-// reach is over-estimated, which only sends more blocks to the line by
-// line comparison.
-bool times_clearly_apart(double first, double step, std::size_t lines)
+// time with `digits` significant digits: the step is more than one unit of
+// the last digit of the largest time they reach, so the times' roundings
+// all differ. The reach is over-estimated, which only errs towards more
+// comparisons or digits.
+bool times_clearly_apart(int digits, double first, double step, std::size_t lines)
 {
     const double reach = (std::max(std::fabs(first), std::fabs(first + static_cast<double>(lines) * step)) + std::fabs(step)) * 1.000001;
-    double unit = std::pow(10.0, std::floor(std::log10(reach)) - 6);
-    if (reach >= unit * 1e7) unit *= 10;
+    double unit = std::pow(10.0, std::floor(std::log10(reach)) - (digits - 1));
+    if (reach >= unit * std::pow(10.0, digits)) unit *= 10;
     return std::fabs(step) > unit * 1.000001;
 }
 
-// The unevenly spaced lines: the second block's x values with the samples
-// held from the first.
-LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples)
+// A -p line whose time has `timeDigits` significant digits.
+char* format_precise_lines(char* out, const double* xs, const float* samples, std::size_t count, int timeDigits)
 {
-    const bool timesRepeat = false;
-    return write_lines(input, output, count, timesRepeat, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
+    for (std::size_t i = 0; i < count; ++i) {
+        out = format_scientific(out, xs[i], timeDigits);
+        *out++ = '\t';
+        out = format_precise(out, static_cast<double>(samples[i]));
+        *out++ = '\n';
+    }
+    return out;
+}
+
+// What a loop learns of its lines, one after the other: the first pair of
+// lines in a row that print (or hold) the same time, and the largest
+// sample.
+struct Judgement {
+    bool timesRepeat = false;
+    double repeatedTime = 0;
+    double repeatedStep = 0;
+    std::uint32_t largest = 0;
+    bool havePrevious = false; // a finite value on the line before
+    double previousValue = 0;
+    TimeText previous{};
+
+    // The value of a line and, for a default line, its text: a repeat
+    // where the text is the one before (but for equal x values, which are
+    // the file's own), or, without a text, where the values are the same.
+    void judge(double value, const char* line, char separator)
+    {
+        if (!std::isfinite(value)) {
+            havePrevious = false;
+            return;
+        }
+        const TimeText current = line != nullptr ? time_text(line, line + time_length(line, separator)) : TimeText{};
+        const bool same = line == nullptr ? value == previousValue : current == previous && (separator == '\t' || value != previousValue);
+        if (havePrevious && same && !timesRepeat) {
+            timesRepeat = true;
+            repeatedTime = value;
+            repeatedStep = value - previousValue;
+        }
+        havePrevious = true;
+        previousValue = value;
+        previous = current;
+    }
+
+    TableResult result(LoopEnd end) const { return {end, repeatedTime, repeatedStep, std::bit_cast<float>(largest)}; }
+};
+
+// The unevenly spaced lines: the second block's x values with the samples
+// held from the first. In the default format, an x value printed as the
+// one before although it differs is a repeat; equal x values are the
+// file's own.
+LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples, Judgement& judgement)
+{
+    const bool precise = preciseFlag == 1;
+    return write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
         for (std::size_t i = 0; i < lines; ++i) xBlock[i] = static_cast<double>(xs[i]);
-        return format_lines(out, xBlock, samples + first, lines, ",\t", 2, preciseFlag == 1, nullptr);
+        char* const linesEnd = format_lines(out, xBlock, samples + first, lines, ",\t", 2, precise, precise ? nullptr : lineStarts);
+        for (std::size_t i = 0; !precise && i < lines; ++i) judgement.judge(xBlock[i], lineStarts[i], ',');
+        return linesEnd;
     });
 }
 
@@ -178,6 +231,14 @@ bool samples_too_small(float largestSample)
     return largestSample != 0 && static_cast<double>(largestSample) < 0.001;
 }
 
+int precise_time_digits(double first, double step, std::size_t count)
+{
+    int digits = 9;
+    if (std::isfinite(first) && std::isfinite(step) && step != 0)
+        while (digits < static_cast<int>(maxSignificantDigits) && !times_clearly_apart(digits, first, step, count)) ++digits;
+    return digits;
+}
+
 TableResult write_evenly_spaced(std::FILE* input, std::FILE* output)
 {
     // The time is accumulated, not computed as B + i * DELTA: line i shows B
@@ -187,57 +248,53 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output)
     const auto step = static_cast<double>(DELTA);
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
     const bool precise = preciseFlag == 1;
+    const int timeDigits = precise ? precise_time_digits(time, step, count) : 0;
     // Finite times only: "nan" and "inf" are not a time axis to judge. Most
-    // blocks are judged at once, the rest line by line.
+    // default blocks are judged at once, the rest line by line; -p times
+    // with more than nine digits can repeat only as doubles.
     const bool judgeTimes = !precise && std::isfinite(time) && std::isfinite(step) && step != 0;
-    TimeText previous{};
-    std::uint32_t largest = 0;
-    bool timesRepeat = false;
-    double repeatedTime = 0;
-    // Compares each time of a block's text with the one before, as printed.
-    const auto judge_lines = [&](std::size_t lines) {
-        for (std::size_t i = 0; i < lines; ++i) {
-            const char* const line = lineStarts[i];
-            const TimeText current = time_text(line, line + time_length(line));
-            if (current == previous && !timesRepeat) {
-                timesRepeat = true;
-                repeatedTime = xBlock[i];
-            }
-            previous = current;
-        }
-    };
-    const LoopEnd end = write_lines(input, output, count, timesRepeat, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
-        if (!precise) largest = largest_magnitude_bits(samples, lines, largest);
-        const bool judgeLines = judgeTimes && !times_clearly_apart(time, step, lines);
+    Judgement judgement;
+    const LoopEnd end = write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
+        if (!precise) judgement.largest = largest_magnitude_bits(samples, lines, judgement.largest);
+        const bool judgeLines = judgeTimes && !times_clearly_apart(7, time, step, lines);
         for (std::size_t i = 0; i < lines; ++i) {
             xBlock[i] = time;
             time += step;
         }
+        if (timeDigits > 9) {
+            for (std::size_t i = 0; i < lines; ++i) judgement.judge(xBlock[i], nullptr, '\t');
+            return format_precise_lines(out, xBlock, samples, lines, timeDigits);
+        }
         char* const linesEnd = format_lines(out, xBlock, samples, lines, "\t", 1, precise, judgeLines ? lineStarts : nullptr);
         if (judgeLines) {
-            judge_lines(lines);
+            for (std::size_t i = 0; i < lines; ++i) judgement.judge(xBlock[i], lineStarts[i], '\t');
         } else if (judgeTimes && lines > 0) {
             // A judged block that follows compares its first time with this block's last.
-            char last[maxExponentChars];
-            previous = time_text(last, format_exponent(last, xBlock[lines - 1]));
+            char last[maxExponentChars + 2];
+            char* const lastEnd = format_exponent(last, xBlock[lines - 1]);
+            *lastEnd = '\t';
+            judgement.judge(xBlock[lines - 1], last, '\t');
         }
         return linesEnd;
     });
-    return {end, repeatedTime, std::bit_cast<float>(largest)};
+    TableResult result = judgement.result(end);
+    result.repeatedStep = step; // the times repeat as doubles too
+    return result;
 }
 
 TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes)
 {
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
     float* samples = nullptr;
-    TableResult result{read_sample_store(input, count, samples, memoryBytes), 0, 0};
-    if (result.end == LoopEnd::complete) {
-        result.largestSample = std::bit_cast<float>(largest_magnitude_bits(samples, count, 0));
+    Judgement judgement;
+    LoopEnd end = read_sample_store(input, count, samples, memoryBytes);
+    if (end == LoopEnd::complete) {
+        judgement.largest = largest_magnitude_bits(samples, count, 0);
         // The second block holds the x values, in the order of the samples.
-        result.end = write_pairs(input, output, count, samples);
+        end = write_pairs(input, output, count, samples, judgement);
     }
     std::free(samples);
-    return result;
+    return judgement.result(end);
 }
 
 } // namespace sactab

@@ -3,6 +3,11 @@
 //                     default          precise (-p)
 //   evenly spaced:    "%e\t%f\n"       "%.8e\t%.8e\n"    time (B plus DELTA, added once per line), sample
 //   unevenly spaced:  "%e,\t%f\n"      "%.8e,\t%.8e\n"   the file's own x value, sample
+// An evenly spaced -p table whose times nine digits cannot tell apart has
+// more digits in its time column ("%.*e"), the same on every line.
+// The default refuses a table where two lines in a row would print the
+// same time (or, unevenly spaced, the same x for different x values), and
+// -p one whose times are the same even as doubles.
 #pragma once
 
 #include <climits>
@@ -38,8 +43,15 @@ enum class LoopEnd {
 struct TableResult {
     LoopEnd end;
     double repeatedTime;  // with times_repeat: the time printed on two lines in a row
+    double repeatedStep;  // and how far apart the two lines' values are
     float largestSample;  // the largest magnitude of a finite sample
 };
+
+// The significant digits of an evenly spaced -p time column: nine, or as
+// many more as lines `step` apart need to print different times up to the
+// largest time `count` lines from `first` reach; seventeen, which tell any
+// two doubles apart, at most.
+int precise_time_digits(double first, double step, std::size_t count);
 
 // The six decimals of "%f" keep at most three significant digits of any
 // sample (the largest is below 0.001, and not zero).

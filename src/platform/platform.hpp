@@ -45,6 +45,10 @@ void discard_output(std::FILE* output);
 // otherwise write a carriage return before it. Called before any output.
 void use_line_feeds_on_standard_output();
 
+// Whether `path` names the very file `input` reads (its own entry, not
+// what a symbolic link of that name points to).
+bool is_same_file(std::FILE* input, const char* path);
+
 // The size of a regular file, known before anything is read; UINT64_MAX for
 // a pipe or anything else whose end is found only by reading.
 std::uint64_t file_size(std::FILE* input);

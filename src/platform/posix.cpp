@@ -188,6 +188,16 @@ bool name_temporary([[maybe_unused]] int fd)
 #endif
 }
 
+// In a sticky folder (/tmp), only the owner of a file or of the folder, or
+// root, may rename over it, however writable the file is.
+bool may_replace_in_folder(const struct stat& existing)
+{
+    struct stat folder {};
+    const uid_t user = geteuid();
+    return fstat(folderFd, &folder) != 0 || (folder.st_mode & S_ISVTX) == 0 || user == 0 || existing.st_uid == user ||
+           folder.st_uid == user;
+}
+
 // Looks at what FILE.asc is now. A directory in the way is found before the
 // conversion; a table the user may not write is refused, as opening it with
 // "w" would have been.
@@ -204,6 +214,10 @@ bool check_earlier_table()
     // may point at the input.
     if (!S_ISREG(existing.st_mode)) return true;
     if (faccessat(folderFd, tableName, W_OK, AT_EACCESS) != 0) return false;
+    if (!may_replace_in_folder(existing)) {
+        errno = EPERM;
+        return false;
+    }
     replacingTable = true;
     earlierTable = existing;
     return true;
@@ -301,6 +315,14 @@ void discard_output(std::FILE* output)
     remove_named_temporary();
     std::fclose(output);
     errno = error;
+}
+
+bool is_same_file(std::FILE* input, const char* path)
+{
+    struct stat read {};
+    struct stat named {};
+    return fstat(fileno(input), &read) == 0 && fstatat(AT_FDCWD, path, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           read.st_dev == named.st_dev && read.st_ino == named.st_ino;
 }
 
 std::uint64_t file_size(std::FILE* input)

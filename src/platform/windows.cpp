@@ -354,6 +354,23 @@ void discard_output(std::FILE* output)
     errno = error;
 }
 
+bool is_same_file(std::FILE* input, const char* path)
+{
+    std::wstring full;
+    if (!long_path(path, full)) return false;
+    BY_HANDLE_FILE_INFORMATION read{};
+    BY_HANDLE_FILE_INFORMATION named{};
+    const auto inputHandle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(input)));
+    const HANDLE file = CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool same = GetFileInformationByHandle(inputHandle, &read) != 0 && GetFileInformationByHandle(file, &named) != 0 &&
+                      read.dwVolumeSerialNumber == named.dwVolumeSerialNumber && read.nFileIndexHigh == named.nFileIndexHigh &&
+                      read.nFileIndexLow == named.nFileIndexLow;
+    CloseHandle(file);
+    return same;
+}
+
 std::uint64_t file_size(std::FILE* input)
 {
     struct _stat64 status {};

@@ -37,6 +37,15 @@ bool delta_says_sac(float delta)
     return (delta > 0 && std::isfinite(delta)) || delta == undefinedValue;
 }
 
+// What a header without a version must show to pass for SAC: any bytes give
+// some positive DELTA in one order or the other (Python bytecode, SciPy
+// files), but few a sample interval from a nanosecond to eleven days and
+// some samples.
+bool plausible_recording(float delta, std::int32_t count)
+{
+    return ((delta >= 1e-9f && delta <= 1e6f) || delta == undefinedValue) && count >= 1;
+}
+
 std::uint32_t reversed(std::uint32_t word)
 {
     auto bytes = std::bit_cast<std::array<unsigned char, wordBytes>>(word);
@@ -80,6 +89,7 @@ HeaderCheck neighbour_format(const unsigned char* bytes, std::size_t count)
     if (starts_with(bytes, count, "BZh"sv) && count > 3 && bytes[3] >= '1' && bytes[3] <= '9') return HeaderCheck::bzip2;
     if (starts_with(bytes, count, "\xFD" "7zXZ\x00"sv)) return HeaderCheck::xz;
     if (starts_with(bytes, count, "\x28\xB5\x2F\xFD"sv)) return HeaderCheck::zstd;
+    if (starts_with(bytes, count, "\x00\x05\x16\x07"sv)) return HeaderCheck::apple_double;
     if (starts_with(bytes, count, "MS\x03"sv) || is_seed_record(bytes, count, "DRQM")) return HeaderCheck::miniseed;
     if (is_seed_record(bytes, count, "V")) return HeaderCheck::seed;
     return HeaderCheck::usable;
@@ -90,13 +100,14 @@ HeaderCheck neighbour_format(const unsigned char* bytes, std::size_t count)
 HeaderCheck judge_header(const HeaderFacts& facts)
 {
     if (facts.versionKnownOther && !facts.versionKnown) return HeaderCheck::other_byte_order;
+    const HeaderCheck sacFile = facts.beginUsable ? HeaderCheck::usable : HeaderCheck::invalid_begin;
     if (facts.versionKnown) {
         if (!facts.dataFit) return facts.negativeCount ? HeaderCheck::negative_count : HeaderCheck::too_short;
-        return facts.deltaSaysSac ? HeaderCheck::usable : HeaderCheck::invalid_interval;
+        return facts.deltaSaysSac ? sacFile : HeaderCheck::invalid_interval;
     }
     if (facts.neighbour != HeaderCheck::usable) return facts.neighbour;
-    if (facts.versionUnset && facts.deltaSaysSac && facts.dataFit) return HeaderCheck::usable;
-    if (facts.versionUnset && facts.deltaSaysSacOther && facts.dataFitOther) return HeaderCheck::other_byte_order;
+    if (facts.versionUnset && facts.plausible && facts.dataFit) return sacFile;
+    if (facts.versionUnset && facts.plausibleOther && facts.dataFitOther) return HeaderCheck::other_byte_order;
     return facts.text ? HeaderCheck::text : HeaderCheck::unknown_version;
 }
 
@@ -154,7 +165,9 @@ HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes)
         .versionKnownOther = is_known_version(std::bit_cast<std::int32_t>(other_order_word(versionOffset))),
         .versionUnset = header_version() == 0,
         .deltaSaysSac = delta_says_sac(DELTA),
-        .deltaSaysSacOther = delta_says_sac(deltaOther),
+        .plausible = plausible_recording(DELTA, SACNPTS),
+        .plausibleOther = plausible_recording(deltaOther, countOther),
+        .beginUsable = std::isfinite(B) || is_unevenly_spaced(),
         .dataFit = data_fit(SACNPTS, DELTA, fileBytes),
         .dataFitOther = data_fit(countOther, deltaOther, fileBytes),
         .negativeCount = SACNPTS < 0,

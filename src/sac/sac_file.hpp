@@ -16,18 +16,20 @@
 //
 // Words are in the byte order chosen by set_byte_swap, or in the other one
 // where the caller asks for the order the rule below accepts. The file does
-// not say its order, but a SAC header says SAC: its version is 6 or 7, or, from
-// writers that leave it unset, 0 with a DELTA that is a positive finite
-// number or -12345 (undefined: unevenly spaced). The header is judged in
-// both orders, in this order:
+// not say its order, but a SAC header says SAC: its version is 6 or 7, or,
+// from writers that leave it unset, 0 with a plausible sample interval
+// (DELTA from 1e-9 to 1e6 s, or -12345: undefined, unevenly spaced) and at
+// least one sample. The header is judged in both orders, in this order:
 //   1. a version known (6 or 7) only in the other order: the other order;
 //   2. a version known in this order: convert when the file holds the data
-//      NPTS declares and an evenly spaced DELTA is a positive finite
-//      number; otherwise a negative count, a short file or a bad DELTA;
+//      NPTS declares, an evenly spaced DELTA is a positive finite number
+//      and its B a finite one (or -12345, which counts from 0); otherwise
+//      a negative count, a short file, a bad DELTA or a bad B;
 //   3. no known version in either order, and the magic bytes of a
-//      compressed file or of SEED: that file, named;
-//   4. an unset version: convert when DELTA says SAC and the data fit;
-//      the other order when they do so only in that order;
+//      compressed file, of SEED or of macOS metadata: that file, named;
+//   4. an unset version: convert when DELTA and NPTS are plausible and the
+//      data fit (a bad B as in 2); the other order when they are so only
+//      in that order;
 //   5. otherwise text, or no SAC file at all (the version found).
 #pragma once
 
@@ -86,6 +88,7 @@ enum class HeaderCheck {
     negative_count,    // SACNPTS < 0, with a known header version
     too_short,         // the file lacks some of its data words, with a known header version
     invalid_interval,  // evenly spaced, with a known version, and DELTA is no positive finite number
+    invalid_begin,     // evenly spaced, and B is NaN or infinite
     other_byte_order,  // the header makes sense only in the other byte order
     text,              // no binary SAC file: the header is printable text
     unknown_version,   // no binary SAC file: no known header version in either order
@@ -96,6 +99,7 @@ enum class HeaderCheck {
     zstd,
     miniseed,
     seed,
+    apple_double,      // the metadata macOS writes beside a file it copies ("._x.sac")
 };
 
 // What the judgement of a complete header rests on, in the byte order read
@@ -105,7 +109,9 @@ struct HeaderFacts {
     bool versionKnownOther;
     bool versionUnset;      // 0, the same in both orders
     bool deltaSaysSac;      // a positive finite number, or -12345
-    bool deltaSaysSacOther;
+    bool plausible;         // a plausible DELTA and at least one sample: what an unset version needs
+    bool plausibleOther;
+    bool beginUsable;       // finite, -12345, or not used (unevenly spaced)
     bool dataFit;
     bool dataFitOther;
     bool negativeCount;
