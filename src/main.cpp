@@ -39,6 +39,7 @@ constexpr const char* usage =
     "                 on a big-endian host every file is read big-endian\n"
     "  -m, --many     convert every FILE, each in the byte order its header says\n"
     "  -p, --precise  nine significant digits in both columns, which keep every sample\n"
+    "                 (more in the time column where its lines need them)\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"

@@ -83,6 +83,7 @@ std::string predicted_refusal(float delta, float begin, const std::vector<float>
     if (delta != -12345.0f && !(delta > 0 && std::isfinite(delta))) return "Invalid Sample Interval";
     if (delta != -12345.0f && !std::isfinite(begin)) return "Invalid Begin Time";
     if (delta != -12345.0f && repeats_a_time(reference_table(delta, begin, data, precise))) return "Times Too Close";
+    if (delta == -12345.0f && !precise && prints_different_xs_alike(data)) return "Times Too Close";
     if (precise) return "";
     float largest = 0;
     for (std::size_t i = 0; i < (delta == -12345.0f ? data.size() / 2 : data.size()); ++i)

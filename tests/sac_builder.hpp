@@ -99,6 +99,17 @@ inline bool repeats_a_time(const std::string& table)
     return false;
 }
 
+// Whether two finite x values in a row of an unevenly spaced file (samples,
+// then x values) differ but print alike in the default table.
+inline bool prints_different_xs_alike(const std::vector<float>& data)
+{
+    for (std::size_t i = data.size() / 2 + 1; i < data.size(); ++i)
+        if (std::isfinite(data[i]) && std::isfinite(data[i - 1]) && data[i] != data[i - 1] &&
+            printf_line(true, data[i], 0, false) == printf_line(true, data[i - 1], 0, false))
+            return true;
+    return false;
+}
+
 // The first line where a table differs from the expected one, so that a
 // failure prints two lines, not two whole tables; empty when they agree.
 inline std::string first_difference(const std::string& table, const std::string& expected)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "ascii/number_format.hpp"
 #include "sac/sac_file.hpp"
@@ -184,18 +185,61 @@ struct Judgement {
         }
         const TimeText current = line != nullptr ? time_text(line, line + time_length(line, separator)) : TimeText{};
         const bool same = line == nullptr ? value == previousValue : current == previous && (separator == '\t' || value != previousValue);
-        if (havePrevious && same && !timesRepeat) {
-            timesRepeat = true;
-            repeatedTime = value;
-            repeatedStep = value - previousValue;
-        }
+        if (havePrevious && same) note_repeat(value, value - previousValue);
         havePrevious = true;
         previousValue = value;
         previous = current;
     }
 
+    // The same for the evenly spaced default lines, whose times are finite
+    // and never equal in the file: only their texts are compared.
+    void judge_time_text(double value, const char* line)
+    {
+        const TimeText current = time_text(line, line + time_length(line, '\t'));
+        if (current == previous) note_repeat(value, 0);
+        previous = current;
+    }
+
+    void note_repeat(double value, double step)
+    {
+        if (timesRepeat) return;
+        timesRepeat = true;
+        repeatedTime = value;
+        repeatedStep = step;
+    }
+
     TableResult result(LoopEnd end) const { return {end, repeatedTime, repeatedStep, std::bit_cast<float>(largest)}; }
 };
+
+// A step's magnitude as bits, which order steps as their values do; NaN
+// orders above infinity, so neither is ever the smallest.
+std::int32_t step_bits(float step)
+{
+    return std::bit_cast<std::int32_t>(step) & 0x7FFF'FFFF;
+}
+
+// Whether no two x values in a row, from `before` on, can print alike in
+// seven digits: the smallest step between them is more than one unit of
+// the seventh digit of the largest finite one. The steps are taken in float
+// arithmetic, within a relative 2^-24 of the true ones, far inside the
+// comparison's margin, and as bits, like the largest magnitude, sixteen
+// lanes a vector at a time. Steps to or from NaN or infinity drop out, and
+// so do infinite x values (such lines are never judged); equal x values
+// send the block to the line by line comparison.
+bool xs_clearly_apart(const float* xs, std::size_t count, float before)
+{
+    constexpr std::size_t lanes = 16;
+    std::int32_t smallest[lanes];
+    std::fill(smallest, smallest + lanes, std::numeric_limits<std::int32_t>::max());
+    if (count > 0) smallest[0] = step_bits(xs[0] - before);
+    std::size_t i = 1;
+    for (; i + lanes <= count; i += lanes)
+        for (std::size_t lane = 0; lane < lanes; ++lane) smallest[lane] = std::min(smallest[lane], step_bits(xs[i + lane] - xs[i + lane - 1]));
+    for (; i < count; ++i) smallest[0] = std::min(smallest[0], step_bits(xs[i] - xs[i - 1]));
+    const auto step = std::bit_cast<float>(*std::min_element(smallest, smallest + lanes));
+    const auto largest = std::bit_cast<float>(largest_magnitude_bits(xs, count, static_cast<std::uint32_t>(magnitude_bits(before))));
+    return times_clearly_apart(7, static_cast<double>(largest), static_cast<double>(step), 0);
+}
 
 // The unevenly spaced lines: the second block's x values with the samples
 // held from the first. In the default format, an x value printed as the
@@ -206,8 +250,16 @@ LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, cons
     const bool precise = preciseFlag == 1;
     return write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
         for (std::size_t i = 0; i < lines; ++i) xBlock[i] = static_cast<double>(xs[i]);
-        char* const linesEnd = format_lines(out, xBlock, samples + first, lines, ",\t", 2, precise, precise ? nullptr : lineStarts);
-        for (std::size_t i = 0; !precise && i < lines; ++i) judgement.judge(xBlock[i], lineStarts[i], ',');
+        const bool judgeLines = !precise && !xs_clearly_apart(xs, lines, static_cast<float>(judgement.previousValue));
+        char* const linesEnd = format_lines(out, xBlock, samples + first, lines, ",\t", 2, precise, judgeLines ? lineStarts : nullptr);
+        if (judgeLines) {
+            for (std::size_t i = 0; i < lines; ++i) judgement.judge(xBlock[i], lineStarts[i], ',');
+        } else if (!precise && lines > 0) {
+            // A judged block that follows compares its first x with this block's last.
+            char last[maxExponentChars + 1];
+            *format_exponent(last, xBlock[lines - 1]) = ',';
+            judgement.judge(xBlock[lines - 1], last, ',');
+        }
         return linesEnd;
     });
 }
@@ -267,13 +319,11 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output)
         }
         char* const linesEnd = format_lines(out, xBlock, samples, lines, "\t", 1, precise, judgeLines ? lineStarts : nullptr);
         if (judgeLines) {
-            for (std::size_t i = 0; i < lines; ++i) judgement.judge(xBlock[i], lineStarts[i], '\t');
+            for (std::size_t i = 0; i < lines; ++i) judgement.judge_time_text(xBlock[i], lineStarts[i]);
         } else if (judgeTimes && lines > 0) {
             // A judged block that follows compares its first time with this block's last.
-            char last[maxExponentChars + 2];
-            char* const lastEnd = format_exponent(last, xBlock[lines - 1]);
-            *lastEnd = '\t';
-            judgement.judge(xBlock[lines - 1], last, '\t');
+            char last[maxExponentChars];
+            judgement.previous = time_text(last, format_exponent(last, xBlock[lines - 1]));
         }
         return linesEnd;
     });
