@@ -101,9 +101,9 @@ void table_lines(benchmark::State& state, float delta, std::int32_t precise)
         std::FILE* input = fmemopen(file.data(), file.size(), "rb");
         sactab::read_header(input);
         if (delta == sactab::undefinedValue)
-            sactab::write_unevenly_spaced(input, sink, UINT64_MAX);
+            sactab::write_unevenly_spaced(input, sink, UINT64_MAX, nullptr);
         else
-            sactab::write_evenly_spaced(input, sink);
+            sactab::write_evenly_spaced(input, sink, nullptr);
         std::fclose(input);
     }
     std::fclose(sink);

@@ -30,8 +30,8 @@ using namespace sactab;
 namespace {
 
 constexpr const char* usage =
-    "Usage: sactab [-p | --precise] [--] FILE [BYTEORDER]\n"
-    "  or:  sactab -m [-p | --precise] [--] FILE...\n"
+    "Usage: sactab [-p | --precise] [--header] [--] FILE [BYTEORDER]\n"
+    "  or:  sactab -m [-p | --precise] [--header] [--] FILE...\n"
     "Convert the binary SAC seismogram FILE into a text table, FILE.asc, beside it:\n"
     "one line per sample, holding the time (or the file's own x value) and the sample.\n"
     "\n"
@@ -40,6 +40,8 @@ constexpr const char* usage =
     "  -m, --many     convert every FILE, each in the byte order its header says\n"
     "  -p, --precise  nine significant digits in both columns, which keep every sample\n"
     "                 (more in the time column where its lines need them)\n"
+    "  --header       comment lines (\"# key: value\") before the table: the station,\n"
+    "                 reference and start time, sampling, position and units\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
@@ -175,7 +177,7 @@ std::string shell_quoted(std::string_view path)
 // Words that are options wherever they stand before FILE.
 bool is_any_option(const char* argument)
 {
-    for (const char* option : {"-p", "--precise", "-m", "--many", "-h", "--help", "--version"})
+    for (const char* option : {"-p", "--precise", "-m", "--many", "--header", "-h", "--help", "--version"})
         if (std::strcmp(argument, option) == 0) return true;
     return false;
 }
@@ -204,6 +206,9 @@ bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
 // order its header says.
 std::int32_t manyFlag = 0;
 
+// 1 = --header: comment lines before each table.
+std::int32_t headerFlag = 0;
+
 // The byte-order mode of -m: not the user's choice but the header's.
 constexpr std::int32_t byteOrderFromHeader = -1;
 
@@ -212,7 +217,7 @@ bool is_option(const char* argument, const char* shortName, const char* longName
     return std::strcmp(argument, shortName) == 0 || std::strcmp(argument, longName) == 0;
 }
 
-// [-m | --many] [-p | --precise] [--] FILE...: an option counts once, and
+// [-m | --many] [-p | --precise] [--header] [--] FILE...: an option counts once, and
 // only when a FILE follows it, so that "sactab -p" still converts a file
 // named -p, and "sactab -p -p 1" one named -p, read as little-endian.
 // Returns the position of the first FILE.
@@ -224,6 +229,8 @@ int take_options(int argc, char* argv[])
             preciseFlag = 1;
         else if (manyFlag == 0 && is_option(argv[first], "-m", "--many"))
             manyFlag = 1;
+        else if (headerFlag == 0 && std::strcmp(argv[first], "--header") == 0)
+            headerFlag = 1;
         else
             break;
     }
@@ -470,8 +477,10 @@ int convert_input(std::FILE* input, const char* path, std::int32_t byteOrderMode
 
     std::FILE* output = open_table(input, path);
     if (output == nullptr) return EXIT_FAILURE;
-    const TableResult result = is_unevenly_spaced() ? write_unevenly_spaced(input, output, physical_memory_bytes())
-                                                    : write_evenly_spaced(input, output);
+    const TableHeader header{shown(path), headerFlag == 1 ? read_recording_facts() : RecordingFacts{}};
+    const TableHeader* const comments = headerFlag == 1 ? &header : nullptr;
+    const TableResult result = is_unevenly_spaced() ? write_unevenly_spaced(input, output, physical_memory_bytes(), comments)
+                                                    : write_evenly_spaced(input, output, comments);
     if (result.end != LoopEnd::complete) {
         const int loopError = errno;
         discard_output(output);

@@ -177,7 +177,7 @@ TEST_F(Converter, HelpAndVersionOnlyAsTheSoleArgument)
     for (const char* option : {"--help", "-h"}) {
         const RunResult help = run_sactab({option}, {.workingFolder = folder});
         EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.said.rfind("Usage: sactab [-p | --precise] [--] FILE [BYTEORDER]\n", 0), 0u) << help.said;
+        EXPECT_EQ(help.said.rfind("Usage: sactab [-p | --precise] [--header] [--] FILE [BYTEORDER]\n", 0), 0u) << help.said;
     }
     const RunResult version = run_sactab({"--version"}, {.workingFolder = folder});
     EXPECT_EQ(version.status, 0);
@@ -442,6 +442,68 @@ TEST_F(Converter, ManyFilesEachInTheByteOrderItsHeaderSays)
     }
     const RunResult allGood = run_sactab({"-m", "little.sac", "-big.sac"}, {.workingFolder = folder});
     EXPECT_EQ(std::pair(allGood.status, allGood.said), std::pair(0, std::string()));
+}
+
+// --header: comment lines, each key from its header words or left out, then
+// exactly the table of a run without it.
+TEST_F(Converter, HeaderLinesDescribeTheRecordingBeforeTheSameTable)
+{
+    const auto with_fields = [](Bytes file, bool bigEndian, bool defined, std::vector<std::pair<std::size_t, std::uint32_t>> words,
+                                std::vector<std::pair<std::size_t, std::string>> texts) {
+        const auto bits = [](float value) { return std::bit_cast<std::uint32_t>(value); };
+        const std::uint32_t none = static_cast<std::uint32_t>(-12345);
+        if (defined) {
+            words.insert(words.begin(), {{31, bits(34.9459f)}, {32, bits(-106.4572f)}, {33, bits(1850)}, {70, 2010}, {71, 58},
+                                         {72, 6}, {73, 34}, {74, 14}, {75, 5}, {86, 7}});
+            texts.insert(texts.begin(), {{440, "ANMO    "}, {464, "00      "}, {600, "BHZ     "}, {608, "IU      "}});
+        } else {
+            words.insert(words.begin(), {{70, none}, {71, none}, {72, none}, {73, none}, {74, none}, {75, none}, {86, none}});
+            texts.insert(texts.begin(), {{440, "-12345  "}, {464, "-12345  "}, {600, "-12345  "}, {608, "-12345  "}});
+        }
+        for (const auto& [word, value] : words) put_word(file, 4 * word, value, bigEndian);
+        for (const auto& [offset, text] : texts) std::copy(text.begin(), text.end(), file.begin() + static_cast<long>(offset));
+        return file;
+    };
+    const std::vector<float> data{1, -2, 3};
+    const std::vector<float> uneven{1, -2, 3, 10, 20.5f, 30};
+    const std::string sid = "# SID: IU_ANMO_00_BHZ\n";
+    const std::string reference = "# reference_time: 2010-02-27T06:34:14.005Z\n";
+    const std::string sampling = "# sample_interval_s: 0.0500000007\n# sample_rate_hz: 19.9999997\n# sample_count: 3\n";
+    const std::string station = "# latitude_deg: 34.9459\n# longitude_deg: -106.4572\n# elevation_m: 1850\n# field_unit: nm/s\n";
+    const std::string timeColumns = "# columns: time in seconds after reference_time, value\n";
+    struct Row {
+        Bytes file;
+        std::string lines; // after "# source: x.sac"
+    };
+    const Row rows[] = {
+        {with_fields(make_sac(0.05f, -1.5f, 3, data, false), false, true, {}, {}),
+         sid + reference + "# start_time: 2010-02-27T06:34:12.505000Z\n" + sampling + station + timeColumns},
+        {with_fields(make_sac(0.05f, -1.5f, 3, data, true), true, true, {}, {}),
+         sid + reference + "# start_time: 2010-02-27T06:34:12.505000Z\n" + sampling + station + timeColumns},
+        {with_fields(make_sac(0.05f, -1.5f, 3, data, false), false, false, {}, {}), sampling + "# columns: time in seconds, value\n"},
+        {with_fields(make_sac(-12345.0f, 0, 3, uneven, false), false, true, {}, {}),
+         sid + reference + "# start_time: 2010-02-27T06:34:24.005000Z\n# sample_count: 3\n" + station + "# columns: x, value\n"},
+        // Out of range: day 400, a station with ESC, a latitude of 95.
+        {with_fields(make_sac(0.05f, -1.5f, 3, data, false), false, true, {{71, 400}, {31, std::bit_cast<std::uint32_t>(95.0f)}}, {{440, "AN\x1BMO   "}}),
+         "# SID: IU__00_BHZ\n" + sampling + station.substr(station.find("# longitude")) + "# columns: time in seconds, value\n"},
+        {with_fields(make_sac(0.05f, -1.5f, 3, data, false), false, true, {{72, 25}, {86, 5}}, {}),
+         sid + sampling + station.substr(0, station.find("# field")) + "# field_unit: unknown\n# columns: time in seconds, value\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.lines);
+        write_file(path("x.sac"), row.file);
+        ASSERT_EQ(run_sactab({"-m", "x.sac"}, {.workingFolder = folder}).said, "");
+        const std::string table = read_file(path("x.sac.asc")).value_or("");
+        for (const bool precise : {false, true}) {
+            const RunResult run = run_sactab(precise ? std::vector<std::string>{"--header", "-m", "-p", "x.sac"} : std::vector<std::string>{"--header", "-m", "x.sac"},
+                                             {.workingFolder = folder});
+            const std::string expected = precise ? reference_table(row.lines.find("x, value") != std::string::npos ? -12345.0f : 0.05f,
+                                                                   -1.5f, row.lines.find("x, value") != std::string::npos ? uneven : data, true)
+                                                 : table;
+            EXPECT_EQ(run.said, "");
+            EXPECT_EQ(read_file(path("x.sac.asc")), "# source: x.sac\n" + row.lines + expected);
+        }
+    }
 }
 
 // Past 2 GiB, which 32-bit hosts must reach too: a sparse file whose header

@@ -49,7 +49,7 @@ void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBy
     char* text = nullptr;
     std::size_t length = 0;
     std::FILE* output = open_memstream(&text, &length);
-    const LoopEnd end = (evenly ? write_evenly_spaced(input, output) : write_unevenly_spaced(input, output, UINT64_MAX)).end;
+    const LoopEnd end = (evenly ? write_evenly_spaced(input, output, nullptr) : write_unevenly_spaced(input, output, UINT64_MAX, nullptr)).end;
     std::fclose(output);
     std::fclose(input);
     const bool complete = end == LoopEnd::complete;

@@ -105,7 +105,7 @@ inline bool prints_different_xs_alike(const std::vector<float>& data)
 {
     for (std::size_t i = data.size() / 2 + 1; i < data.size(); ++i)
         if (std::isfinite(data[i]) && std::isfinite(data[i - 1]) && data[i] != data[i - 1] &&
-            printf_line(true, data[i], 0, false) == printf_line(true, data[i - 1], 0, false))
+            printf_line(true, static_cast<double>(data[i]), 0, false) == printf_line(true, static_cast<double>(data[i - 1]), 0, false))
             return true;
     return false;
 }

@@ -28,7 +28,7 @@ Converted convert_in_memory(sactest::Bytes file)
     std::size_t length = 0;
     std::FILE* output = open_memstream(&text, &length);
     read_header(input);
-    const LoopEnd end = (is_unevenly_spaced() ? write_unevenly_spaced(input, output, UINT64_MAX) : write_evenly_spaced(input, output)).end;
+    const LoopEnd end = (is_unevenly_spaced() ? write_unevenly_spaced(input, output, UINT64_MAX, nullptr) : write_evenly_spaced(input, output, nullptr)).end;
     std::fclose(output);
     std::fclose(input);
     Converted result{end, std::string(text, length)};

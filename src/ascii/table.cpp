@@ -35,6 +35,14 @@ double xBlock[blockSamples]; // the x column of a block, as format_lines takes i
 const char* lineStarts[blockSamples]; // of a block whose times are compared
 char textBlock[blockSamples * maxLineChars];
 
+// The comment lines, if asked for, of a table whose first x value is `firstX`.
+bool write_header(std::FILE* output, const TableHeader* header, double firstX)
+{
+    if (header == nullptr) return true;
+    const std::string lines = table_header_lines(*header, firstX);
+    return std::fwrite(lines.data(), 1, lines.size(), output) == lines.size();
+}
+
 bool write_text_block(std::FILE* output, const char* end)
 {
     const auto length = static_cast<std::size_t>(end - textBlock);
@@ -170,6 +178,7 @@ struct Judgement {
     double repeatedTime = 0;
     double repeatedStep = 0;
     std::uint32_t largest = 0;
+    bool writeFailed = false;  // the comment lines before the first block
     bool havePrevious = false; // a finite value on the line before
     double previousValue = 0;
     TimeText previous{};
@@ -245,11 +254,15 @@ bool xs_clearly_apart(const float* xs, std::size_t count, float before)
 // held from the first. In the default format, an x value printed as the
 // one before although it differs is a repeat; equal x values are the
 // file's own.
-LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples, Judgement& judgement)
+LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples, Judgement& judgement,
+                    const TableHeader* header)
 {
     const bool precise = preciseFlag == 1;
+    if (count == 0) return write_header(output, header, std::nan("")) ? LoopEnd::complete : LoopEnd::write_failed;
     return write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
         for (std::size_t i = 0; i < lines; ++i) xBlock[i] = static_cast<double>(xs[i]);
+        // The start time needs the first x value: the comment lines go before the first block's lines.
+        if (first == 0 && lines > 0 && !write_header(output, header, xBlock[0])) judgement.writeFailed = true;
         const bool judgeLines = !precise && !xs_clearly_apart(xs, lines, static_cast<float>(judgement.previousValue));
         char* const linesEnd = format_lines(out, xBlock, samples + first, lines, ",\t", 2, precise, judgeLines ? lineStarts : nullptr);
         if (judgeLines) {
@@ -291,7 +304,7 @@ int precise_time_digits(double first, double step, std::size_t count)
     return digits;
 }
 
-TableResult write_evenly_spaced(std::FILE* input, std::FILE* output)
+TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const TableHeader* header)
 {
     // The time is accumulated, not computed as B + i * DELTA: line i shows B
     // with DELTA added i times, each sum rounded to a double. An undefined B
@@ -306,6 +319,7 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output)
     // with more than nine digits can repeat only as doubles.
     const bool judgeTimes = !precise && std::isfinite(time) && std::isfinite(step) && step != 0;
     Judgement judgement;
+    if (!write_header(output, header, time)) return judgement.result(LoopEnd::write_failed);
     const LoopEnd end = write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
         if (!precise) judgement.largest = largest_magnitude_bits(samples, lines, judgement.largest);
         const bool judgeLines = judgeTimes && !times_clearly_apart(7, time, step, lines);
@@ -332,7 +346,7 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output)
     return result;
 }
 
-TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes)
+TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes, const TableHeader* header)
 {
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
     float* samples = nullptr;
@@ -341,7 +355,8 @@ TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint
     if (end == LoopEnd::complete) {
         judgement.largest = largest_magnitude_bits(samples, count, 0);
         // The second block holds the x values, in the order of the samples.
-        end = write_pairs(input, output, count, samples, judgement);
+        end = write_pairs(input, output, count, samples, judgement, header);
+        if (judgement.writeFailed) end = LoopEnd::write_failed;
     }
     std::free(samples);
     return judgement.result(end);

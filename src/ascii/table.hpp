@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "ascii/table_header.hpp"
+
 namespace sactab {
 
 // 1 = both columns with nine significant digits, 0 = the default formats.
@@ -57,9 +59,10 @@ int precise_time_digits(double first, double step, std::size_t count);
 // sample (the largest is below 0.001, and not zero).
 bool samples_too_small(float largestSample);
 
-TableResult write_evenly_spaced(std::FILE* input, std::FILE* output);
+// Each loop writes the comment lines of `header` first, unless it is null.
+TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const TableHeader* header);
 // The samples are held while the x values are read: no more than
 // `memoryBytes` of them (the machine's memory) are ever asked for.
-TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes);
+TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes, const TableHeader* header);
 
 } // namespace sactab

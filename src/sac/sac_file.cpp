@@ -146,6 +146,19 @@ std::uint64_t declared_file_bytes()
     return data_bytes(SACNPTS, DELTA);
 }
 
+RecordingFacts read_recording_facts()
+{
+    const auto real = [](std::size_t word) { return std::bit_cast<float>(read_word(header + wordBytes * word)); };
+    const auto integer = [](std::size_t word) { return std::bit_cast<std::int32_t>(read_word(header + wordBytes * word)); };
+    RecordingFacts facts{real(31), real(32), real(33), integer(70), integer(71), integer(72), integer(73), integer(74),
+                         integer(75), integer(86), {}, {}, {}, {}};
+    std::memcpy(facts.KSTNM, header + 440, textFieldBytes);
+    std::memcpy(facts.KHOLE, header + 464, textFieldBytes);
+    std::memcpy(facts.KCMPNM, header + 600, textFieldBytes);
+    std::memcpy(facts.KNETWK, header + 608, textFieldBytes);
+    return facts;
+}
+
 std::int32_t header_version()
 {
     return std::bit_cast<std::int32_t>(read_word(header + versionOffset));

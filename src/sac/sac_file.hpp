@@ -5,10 +5,26 @@
 //   field    word  byte offset  type     kept in
 //   DELTA       0            0  float    DELTA    increment between samples
 //   B           5           20  float    B        first value of the time axis
+//   STLA       31          124  float    facts    station latitude, degrees
+//   STLO       32          128  float    facts    station longitude, degrees
+//   STEL       33          132  float    facts    station elevation, metres
+//   NZYEAR     70          280  int32    facts    reference time: year,
+//   NZJDAY     71          284  int32    facts      day of the year,
+//   NZHOUR     72          288  int32    facts      hour,
+//   NZMIN      73          292  int32    facts      minute,
+//   NZSEC      74          296  int32    facts      second,
+//   NZMSEC     75          300  int32    facts      millisecond
 //   NVHDR      76          304  int32    -        header version: 6, or 7 with
 //                                                  a footer
 //   NPTS       79          316  int32    SACNPTS  number of samples
-//   (every other header word is read past, never looked at)
+//   IDEP       86          344  int32    facts    units: 5 unknown, 6 nm, 7 nm/s,
+//                                                  8 nm/s^2, 50 volts
+//   KSTNM     110          440  8 chars  facts    station
+//   KHOLE     116          464  8 chars  facts    location
+//   KCMPNM    150          600  8 chars  facts    channel
+//   KNETWK    152          608  8 chars  facts    network
+//   (every other header word is read past, never looked at; the words kept
+//   in facts only for a table's comment lines, by read_recording_facts)
 //
 //   data, evenly spaced   (DELTA != -12345): NPTS sample words
 //   data, unevenly spaced (DELTA == -12345): NPTS sample words, then NPTS
@@ -57,6 +73,23 @@ constexpr float undefinedValue = -12345.0f;
 extern float DELTA;
 extern float B;
 extern std::int32_t SACNPTS;
+
+// SAC's undefined integer and text field.
+constexpr std::int32_t undefinedInteger = -12345;
+constexpr std::size_t textFieldBytes = 8;
+
+// The header words that say where and when a recording was made, as the
+// file holds them (undefined or out of range, too): read only for a
+// table's comment lines.
+struct RecordingFacts {
+    float STLA, STLO, STEL;
+    std::int32_t NZYEAR, NZJDAY, NZHOUR, NZMIN, NZSEC, NZMSEC;
+    std::int32_t IDEP;
+    char KSTNM[textFieldBytes], KHOLE[textFieldBytes], KCMPNM[textFieldBytes], KNETWK[textFieldBytes];
+};
+
+// From the complete header read, in its byte order.
+RecordingFacts read_recording_facts();
 
 // Bytes taken from the input so far, header included.
 extern std::uint64_t inputBytesRead;
