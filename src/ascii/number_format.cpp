@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <iterator>
 
+#if SACTAB_AVX2_LINES
+#include <cpuid.h>
+#endif
+
 namespace sactab {
 
 namespace {
@@ -287,11 +291,29 @@ char* format_lines_one_at_a_time(char* out, const double* xs, const float* sampl
     return out;
 }
 
+#if SACTAB_AVX2_LINES
+bool processor_has_avx2()
+{
+    unsigned eax = 0;
+    unsigned ebx = 0;
+    unsigned ecx = 0;
+    unsigned edx = 0;
+    // AVX, and a system that saves the vector registers (OSXSAVE, then the
+    // SSE and AVX state bits of XCR0), before AVX2 itself.
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0 || (ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;
+    unsigned xcr0 = 0;
+    unsigned xcr0High = 0;
+    __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
+    if ((xcr0 & 6) != 6) return false;
+    return __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0 && (ebx & bit_AVX2) != 0;
+}
+#endif
+
 char* format_lines(char* out, const double* xs, const float* samples, std::size_t count, const char* separator,
                    std::size_t separatorLength, bool precise, const char** lineStarts)
 {
 #if SACTAB_AVX2_LINES
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    static const bool hasAvx2 = processor_has_avx2();
     if (hasAvx2) return format_lines_avx2(out, xs, samples, count, separator, separatorLength, precise, lineStarts);
 #endif
     return format_lines_one_at_a_time(out, xs, samples, count, separator, separatorLength, precise, lineStarts);
