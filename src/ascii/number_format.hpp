@@ -10,16 +10,24 @@
 
 namespace sactab {
 
-// Longest results: "-1.797693e+308" and the 39 integer digits of the largest
-// float, with sign and six decimals; shortest: "1.000000e+00" of a finite
-// value and "0.000000".
-constexpr std::size_t minExponentChars = 12;
-constexpr std::size_t maxExponentChars = 14;
-constexpr std::size_t minFixedChars = 8;
-constexpr std::size_t maxFixedChars = 47;
-constexpr std::size_t maxPreciseChars = 16; // "-1.79769313e+308"
-constexpr std::size_t maxSignificantDigits = 17; // tell any two doubles apart
-constexpr std::size_t maxScientificChars = 24; // "-1.7976931348623157e+308"
+// The layout of the numbers a line is made of: the one home of these
+// figures, which the AVX2 kernel's byte shuffles, the loops' comparison of
+// times and their refusals follow.
+constexpr int exponentDigits = 7; // significant digits of "%e"
+constexpr int preciseDigits = 9;  // of "%.8e"
+constexpr int fixedDecimals = 6;  // decimals of "%f"
+constexpr int maxSignificantDigits = 17; // what tells any two doubles apart
+// Shortest finite results: "1.000000e+00", "1.00000000e+00", "0.000000";
+// longest: "-1.797693e+308", "-1.79769313e+308", the 39 integer digits of
+// the largest float with sign and six decimals, "-1.7976931348623157e+308".
+constexpr std::size_t minExponentChars = exponentDigits + 5; // a point, "e", a sign, two digits
+constexpr std::size_t maxExponentChars = minExponentChars + 2; // a minus, a third exponent digit
+constexpr std::size_t minPreciseChars = preciseDigits + 5;
+constexpr std::size_t maxPreciseChars = minPreciseChars + 2;
+constexpr std::size_t minFixedChars = fixedDecimals + 2;
+constexpr std::size_t maxFixedChars = 1 + 39 + 1 + fixedDecimals;
+constexpr std::size_t maxScientificChars = maxSignificantDigits + 7;
+static_assert(minExponentChars == 12 && maxPreciseChars == 16 && minFixedChars == 8 && maxFixedChars == 47);
 
 // printf("%e", value), byte for byte.
 char* format_exponent(char* out, double value);

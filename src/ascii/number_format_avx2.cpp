@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ascii/number_format.hpp"
 #include "ascii/powers_of_ten.hpp"
 
 // Small helpers are always inlined: a call would pass their vectors through memory.
@@ -264,6 +265,32 @@ alignas(16) constexpr Shuffle nineDigitShuffles[2][2] = {
     {shuffle_of({8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13}), shuffle_of({8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 15})},
     {shuffle_of({14, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13}), shuffle_of({14, 8, 9, 0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 15})}};
 
+// The shuffles against the layout: each takes as many bytes as its text has.
+constexpr std::size_t used_bytes(const Shuffle& shuffle)
+{
+    std::size_t used = 0;
+    for (unsigned char byte : shuffle) used += byte != 0x80;
+    return used;
+}
+
+// The whole part's digits in a "%f" record, of which all but the last may be
+// leading zeros the shuffle leaves out.
+constexpr std::size_t fixedRecordDigits = 8;
+
+static_assert([] {
+    for (std::size_t comma = 0; comma < 2; ++comma)
+        for (std::size_t signs = 0; signs < 4; ++signs)
+            if (used_bytes(timeShuffles[comma][signs]) != minExponentChars + comma + 1 + (signs & 1) + (signs >> 1)) return false;
+    for (std::size_t zeros = 0; zeros < fixedRecordDigits; ++zeros)
+        // The whole part's digits, then the point, the decimals and the line's
+        // end, as many as minFixedChars counts with its one whole digit.
+        if (used_bytes(fixedShuffles[zeros]) != fixedRecordDigits - zeros + minFixedChars) return false;
+    for (std::size_t negative = 0; negative < 2; ++negative)
+        for (std::size_t end = 0; end < 2; ++end)
+            if (used_bytes(nineDigitShuffles[negative][end]) != minPreciseChars + negative + end) return false;
+    return true;
+}(), "each shuffle places a text of the layout's length");
+
 SACTAB_AVX2 char* place(char* out, const Record& record, const unsigned char* shuffle, std::uint64_t length)
 {
     const __m128i text = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(record)),
@@ -278,7 +305,8 @@ SACTAB_AVX2 __m256i leading_zeros(__m256i whole)
 {
     __m256i zeros = _mm256_setzero_si256();
     std::int64_t power = 10;
-    for (int digits = 1; digits < 8; ++digits, power *= 10) zeros = _mm256_sub_epi64(zeros, _mm256_cmpgt_epi64(_mm256_set1_epi64x(power), whole));
+    for (std::size_t digits = 1; digits < fixedRecordDigits; ++digits, power *= 10)
+        zeros = _mm256_sub_epi64(zeros, _mm256_cmpgt_epi64(_mm256_set1_epi64x(power), whole));
     return zeros;
 }
 
@@ -294,18 +322,22 @@ SACTAB_AVX2 void place_group(Placements& placements, std::size_t g, const double
 {
     const __m256i xNegative = _mm256_srli_epi64(_mm256_castpd_si256(_mm256_loadu_pd(xs)), 63);
     const __m256i sampleNegative = _mm256_srli_epi64(_mm256_cvtepi32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples))), 63);
+    // Offsets into the tables: [negative][with the line's end] of 16-byte
+    // shuffles for -p, [sample negative][time negative] for the default.
+    constexpr int shuffleShift = 4;
     if (precise) {
-        store_words(placements.xShuffles + g, _mm256_slli_epi64(xNegative, 5));
-        store_words(placements.xLengths + g, _mm256_add_epi64(xNegative, _mm256_set1_epi64x(14)));
-        store_words(placements.sampleShuffles + g, _mm256_add_epi64(_mm256_slli_epi64(sampleNegative, 5), _mm256_set1_epi64x(16)));
-        store_words(placements.sampleLengths + g, _mm256_add_epi64(sampleNegative, _mm256_set1_epi64x(15)));
+        constexpr auto length = static_cast<std::int64_t>(minPreciseChars);
+        store_words(placements.xShuffles + g, _mm256_slli_epi64(xNegative, shuffleShift + 1));
+        store_words(placements.xLengths + g, _mm256_add_epi64(xNegative, _mm256_set1_epi64x(length)));
+        store_words(placements.sampleShuffles + g, _mm256_add_epi64(_mm256_slli_epi64(sampleNegative, shuffleShift + 1), _mm256_set1_epi64x(1 << shuffleShift)));
+        store_words(placements.sampleLengths + g, _mm256_add_epi64(sampleNegative, _mm256_set1_epi64x(length + 1)));
     } else {
-        const auto timeLength = static_cast<std::int64_t>(12 + separatorLength);
-        store_words(placements.xShuffles + g, _mm256_slli_epi64(_mm256_or_si256(xNegative, _mm256_slli_epi64(sampleNegative, 1)), 4));
+        const auto timeLength = static_cast<std::int64_t>(minExponentChars + separatorLength);
+        store_words(placements.xShuffles + g, _mm256_slli_epi64(_mm256_or_si256(xNegative, _mm256_slli_epi64(sampleNegative, 1)), shuffleShift));
         store_words(placements.xLengths + g, _mm256_add_epi64(_mm256_add_epi64(xNegative, sampleNegative), _mm256_set1_epi64x(timeLength)));
         const __m256i zeros = leading_zeros(load_words(wholeWords));
-        store_words(placements.sampleShuffles + g, _mm256_slli_epi64(zeros, 4));
-        store_words(placements.sampleLengths + g, _mm256_sub_epi64(_mm256_set1_epi64x(16), zeros));
+        store_words(placements.sampleShuffles + g, _mm256_slli_epi64(zeros, shuffleShift));
+        store_words(placements.sampleLengths + g, _mm256_sub_epi64(_mm256_set1_epi64x(fixedRecordDigits + minFixedChars), zeros));
     }
 }
 

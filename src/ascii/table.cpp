@@ -247,7 +247,7 @@ bool xs_clearly_apart(const float* xs, std::size_t count, float before)
     for (; i < count; ++i) smallest[0] = std::min(smallest[0], step_bits(xs[i] - xs[i - 1]));
     const auto step = std::bit_cast<float>(*std::min_element(smallest, smallest + lanes));
     const auto largest = std::bit_cast<float>(largest_magnitude_bits(xs, count, static_cast<std::uint32_t>(magnitude_bits(before))));
-    return times_clearly_apart(7, static_cast<double>(largest), static_cast<double>(step), 0);
+    return times_clearly_apart(exponentDigits, static_cast<double>(largest), static_cast<double>(step), 0);
 }
 
 // The unevenly spaced lines: the second block's x values with the samples
@@ -298,9 +298,9 @@ bool samples_too_small(float largestSample)
 
 int precise_time_digits(double first, double step, std::size_t count)
 {
-    int digits = 9;
+    int digits = preciseDigits;
     if (std::isfinite(first) && std::isfinite(step) && step != 0)
-        while (digits < static_cast<int>(maxSignificantDigits) && !times_clearly_apart(digits, first, step, count)) ++digits;
+        while (digits < maxSignificantDigits && !times_clearly_apart(digits, first, step, count)) ++digits;
     return digits;
 }
 
@@ -322,12 +322,12 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const Table
     if (!write_header(output, header, time)) return judgement.result(LoopEnd::write_failed);
     const LoopEnd end = write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
         if (!precise) judgement.largest = largest_magnitude_bits(samples, lines, judgement.largest);
-        const bool judgeLines = judgeTimes && !times_clearly_apart(7, time, step, lines);
+        const bool judgeLines = judgeTimes && !times_clearly_apart(exponentDigits, time, step, lines);
         for (std::size_t i = 0; i < lines; ++i) {
             xBlock[i] = time;
             time += step;
         }
-        if (timeDigits > 9) {
+        if (timeDigits > preciseDigits) {
             for (std::size_t i = 0; i < lines; ++i) judgement.judge(xBlock[i], nullptr, '\t');
             return format_precise_lines(out, xBlock, samples, lines, timeDigits);
         }

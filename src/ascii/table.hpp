@@ -3,6 +3,10 @@
 //                     default          precise (-p)
 //   evenly spaced:    "%e\t%f\n"       "%.8e\t%.8e\n"    time (B plus DELTA, added once per line), sample
 //   unevenly spaced:  "%e,\t%f\n"      "%.8e,\t%.8e\n"   the file's own x value, sample
+// The figures of this layout (digits, decimals, lengths) live in
+// number_format.hpp; number_format.cpp, number_format_avx2.cpp (whose byte
+// shuffles are checked against them) and table.cpp (which compares the
+// times as printed) follow them.
 // An evenly spaced -p table whose times nine digits cannot tell apart has
 // more digits in its time column ("%.*e"), the same on every line.
 // The default refuses a table where two lines in a row would print the
