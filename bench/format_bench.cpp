@@ -86,7 +86,6 @@ void fixed_snprintf(benchmark::State& state)
 // /dev/null: what a line costs apart from the disk.
 void table_lines(benchmark::State& state, float delta, std::int32_t precise)
 {
-    sactab::preciseFlag = precise;
     constexpr std::int32_t count = 1 << 20;
     std::vector<float> data(delta == sactab::undefinedValue ? 2 * count : count);
     std::mt19937 random(3);
@@ -101,13 +100,12 @@ void table_lines(benchmark::State& state, float delta, std::int32_t precise)
         std::FILE* input = fmemopen(file.data(), file.size(), "rb");
         sactab::read_header(input);
         if (delta == sactab::undefinedValue)
-            sactab::write_unevenly_spaced(input, sink, UINT64_MAX, nullptr);
+            sactab::write_unevenly_spaced(input, sink, precise == 1, UINT64_MAX, nullptr);
         else
-            sactab::write_evenly_spaced(input, sink, nullptr);
+            sactab::write_evenly_spaced(input, sink, precise == 1, nullptr);
         std::fclose(input);
     }
     std::fclose(sink);
-    sactab::preciseFlag = 0;
     state.SetItemsProcessed(state.iterations() * count);
 }
 

@@ -202,6 +202,9 @@ bool parse_byte_order(const char* argument, std::int32_t& byteOrderMode)
     return true;
 }
 
+// 1 = -p: both columns with nine significant digits.
+std::int32_t preciseFlag = 0;
+
 // 1 = -m: every argument after the options is a FILE, each read in the byte
 // order its header says.
 std::int32_t manyFlag = 0;
@@ -450,7 +453,7 @@ void report_loop_end(const TableResult& result, std::FILE* input, const char* pa
     } else {
         // The input ended early: a stream, whose size is known only now,
         // or a file cut short while it was read.
-        report_header_mismatch(HeaderCheck::too_short, path, inputBytesRead, byteOrderMode);
+        report_header_mismatch(HeaderCheck::too_short, path, result.bytesRead, byteOrderMode);
     }
 }
 
@@ -479,8 +482,9 @@ int convert_input(std::FILE* input, const char* path, std::int32_t byteOrderMode
     if (output == nullptr) return EXIT_FAILURE;
     const TableHeader header{shown(path), headerFlag == 1 ? read_recording_facts() : RecordingFacts{}};
     const TableHeader* const comments = headerFlag == 1 ? &header : nullptr;
-    const TableResult result = is_unevenly_spaced() ? write_unevenly_spaced(input, output, physical_memory_bytes(), comments)
-                                                    : write_evenly_spaced(input, output, comments);
+    const bool precise = preciseFlag == 1;
+    const TableResult result = is_unevenly_spaced() ? write_unevenly_spaced(input, output, precise, physical_memory_bytes(), comments)
+                                                    : write_evenly_spaced(input, output, precise, comments);
     if (result.end != LoopEnd::complete) {
         const int loopError = errno;
         discard_output(output);

@@ -24,7 +24,8 @@ std::vector<float> data_words(std::vector<std::uint8_t>& bytes, std::size_t coun
     std::vector<float> samples(count);
     std::FILE* input = fmemopen(bytes.data(), bytes.size(), "rb");
     std::fseek(input, static_cast<long>(headerBytes), SEEK_SET);
-    if (read_samples(input, samples.data(), count) != count) std::abort();
+    std::uint64_t bytesRead = 0;
+    if (read_samples(input, samples.data(), count, bytesRead) != count) std::abort();
     std::fclose(input);
     return samples;
 }
@@ -38,10 +39,9 @@ std::string without_time_nan_signs(std::string table)
     return table;
 }
 
-void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBytes)
+void convert(std::vector<std::uint8_t>& bytes, bool evenly, bool precise, std::uint64_t fileBytes)
 {
     std::FILE* input = fmemopen(bytes.data(), bytes.size(), "rb");
-    inputBytesRead = 0;
     if (check_header(read_header(input), fileBytes) != HeaderCheck::usable) {
         std::fclose(input);
         return;
@@ -49,7 +49,7 @@ void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBy
     char* text = nullptr;
     std::size_t length = 0;
     std::FILE* output = open_memstream(&text, &length);
-    const LoopEnd end = (evenly ? write_evenly_spaced(input, output, nullptr) : write_unevenly_spaced(input, output, UINT64_MAX, nullptr)).end;
+    const LoopEnd end = (evenly ? write_evenly_spaced(input, output, precise, nullptr) : write_unevenly_spaced(input, output, precise, UINT64_MAX, nullptr)).end;
     std::fclose(output);
     std::fclose(input);
     const bool complete = end == LoopEnd::complete;
@@ -58,7 +58,7 @@ void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBy
     if (fileBytes != UINT64_MAX && ownLayout && !complete && end != LoopEnd::times_repeat) std::abort();
     // The words the input holds: a pipe may end early, after a repeat was seen.
     const std::size_t words = std::min(static_cast<std::size_t>(SACNPTS) * (evenly ? 1 : 2), (bytes.size() - headerBytes) / wordBytes);
-    const auto reference = [&] { return sactest::reference_table(DELTA, B, data_words(bytes, words), preciseFlag == 1); };
+    const auto reference = [&] { return sactest::reference_table(DELTA, B, data_words(bytes, words), precise); };
     if (ownLayout && end == LoopEnd::times_repeat && !sactest::repeats_a_time(reference())) {
         std::fprintf(stderr, "refused for repeated times, but printf repeats none\n");
         std::abort();
@@ -71,7 +71,7 @@ void convert(std::vector<std::uint8_t>& bytes, bool evenly, std::uint64_t fileBy
             std::abort();
         }
         const bool judged = evenly && std::isfinite(B) && std::isfinite(DELTA) && DELTA != 0;
-        const bool judgedXs = !evenly && preciseFlag == 0;
+        const bool judgedXs = !evenly && !precise;
         if ((judged && sactest::repeats_a_time(std::string(text, length))) ||
             (judgedXs && sactest::prints_different_xs_alike(data_words(bytes, words)))) {
             std::fprintf(stderr, "a table with a repeated time was not refused\n");
@@ -87,12 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size == 0) return 0; // fmemopen takes no empty buffer
     std::vector<std::uint8_t> bytes(data, data + size);
-    preciseFlag = static_cast<std::int32_t>(size & 1);
+    const bool precise = (size & 1) != 0;
     for (std::int32_t byteOrderMode : {0, 1}) {
         set_byte_swap(byteOrderMode);
         for (bool evenly : {true, false}) {
-            convert(bytes, evenly, size);        // a regular file
-            convert(bytes, evenly, UINT64_MAX);  // a pipe
+            convert(bytes, evenly, precise, size);        // a regular file
+            convert(bytes, evenly, precise, UINT64_MAX);  // a pipe
         }
     }
     return 0;

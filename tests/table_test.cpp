@@ -20,7 +20,7 @@ struct Converted {
     std::string table;
 };
 
-Converted convert_in_memory(sactest::Bytes file)
+Converted convert_in_memory(sactest::Bytes file, bool precise = false)
 {
     set_byte_swap(1);
     std::FILE* input = fmemopen(file.data(), file.size(), "rb");
@@ -28,7 +28,7 @@ Converted convert_in_memory(sactest::Bytes file)
     std::size_t length = 0;
     std::FILE* output = open_memstream(&text, &length);
     read_header(input);
-    const LoopEnd end = (is_unevenly_spaced() ? write_unevenly_spaced(input, output, UINT64_MAX, nullptr) : write_evenly_spaced(input, output, nullptr)).end;
+    const LoopEnd end = (is_unevenly_spaced() ? write_unevenly_spaced(input, output, precise, UINT64_MAX, nullptr) : write_evenly_spaced(input, output, precise, nullptr)).end;
     std::fclose(output);
     std::fclose(input);
     Converted result{end, std::string(text, length)};
@@ -62,9 +62,7 @@ TEST(Table, TimeIsAccumulatedNotMultiplied)
     // From B = 3e7, B + i * 0.025 and repeated addition print differently
     // in nine digits from line 3 on; the table must show the sums.
     const std::vector<float> samples(1'000, 0.25f);
-    preciseFlag = 1;
-    const auto converted = convert_in_memory(sactest::make_sac(0.025f, 3e7f, 1'000, samples, false));
-    preciseFlag = 0;
+    const auto converted = convert_in_memory(sactest::make_sac(0.025f, 3e7f, 1'000, samples, false), true);
     EXPECT_EQ(sactest::first_difference(converted.table, sactest::reference_table(0.025f, 3e7f, samples, true)), "");
     const auto still = convert_in_memory(sactest::make_sac(0.0f, 7.0f, 3, {1, 2, 3}, false));
     EXPECT_EQ(still.table, "7.000000e+00\t1.000000\n7.000000e+00\t2.000000\n7.000000e+00\t3.000000\n");

@@ -21,8 +21,8 @@
 # has no effect.
 #
 # Make the list:     find /archive -iname '*.sac' ! -name '._*' > list.txt
-# Size the array:    one core converts a few thousand short recordings a
-#                    second (see the README); the file system sets the pace
+# Size the array:    by the file system, which sets the pace, not by the
+#                    CPUs (figures in docs/DEVELOPING.md)
 # Resubmit failures: cat sactab-failed-JOB_*.list > retry.txt
 #                    sbatch --array=0-3 sactab-array.sbatch retry.txt
 set -uo pipefail

@@ -15,7 +15,6 @@
 namespace sactab {
 
 char ascFileName[outputNameBytes];
-std::int32_t preciseFlag = 0;
 
 namespace {
 
@@ -79,10 +78,64 @@ TimeText time_text(const char* start, const char* end)
     return {load_eight(start), load_eight(end - 8), static_cast<std::size_t>(end - start)};
 }
 
+// What a loop learns of its input and its lines, one after the other: the
+// bytes read, the first pair of lines in a row that print (or hold) the
+// same time, and the largest sample.
+struct Judgement {
+    std::uint64_t bytesRead = 0; // of the data blocks
+    bool timesRepeat = false;
+    double repeatedTime = 0;
+    double repeatedStep = 0;
+    std::uint32_t largest = 0;
+    bool writeFailed = false;  // the comment lines before the first block
+    bool havePrevious = false; // a finite value on the line before
+    double previousValue = 0;
+    TimeText previous{};
+
+    // The value of a line and, for a default line, its text: a repeat
+    // where the text is the one before (but for equal x values, which are
+    // the file's own), or, without a text, where the values are the same.
+    void judge(double value, const char* line, char separator)
+    {
+        if (!std::isfinite(value)) {
+            havePrevious = false;
+            return;
+        }
+        const TimeText current = line != nullptr ? time_text(line, line + time_length(line, separator)) : TimeText{};
+        const bool same = line == nullptr ? value == previousValue : current == previous && (separator == '\t' || value != previousValue);
+        if (havePrevious && same) note_repeat(value, value - previousValue);
+        havePrevious = true;
+        previousValue = value;
+        previous = current;
+    }
+
+    // The same for the evenly spaced default lines, whose times are finite
+    // and never equal in the file: only their texts are compared.
+    void judge_time_text(double value, const char* line)
+    {
+        const TimeText current = time_text(line, line + time_length(line, '\t'));
+        if (current == previous) note_repeat(value, 0);
+        previous = current;
+    }
+
+    void note_repeat(double value, double step)
+    {
+        if (timesRepeat) return;
+        timesRepeat = true;
+        repeatedTime = value;
+        repeatedStep = step;
+    }
+
+    TableResult result(LoopEnd end) const
+    {
+        return {end, repeatedTime, repeatedStep, std::bit_cast<float>(largest), headerBytes + bytesRead};
+    }
+};
+
 // Reads the whole first data block of an unevenly spaced file into a store
 // that grows with the data actually read, so a header that claims more
 // samples than the input holds never makes us allocate for them.
-LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store, std::uint64_t memoryBytes)
+LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store, std::uint64_t memoryBytes, std::uint64_t& bytesRead)
 {
     // In 64 bits: on a 32-bit host count * 4 could wrap.
     if (std::uint64_t{count} * wordBytes > std::min<std::uint64_t>(memoryBytes, SIZE_MAX))
@@ -97,7 +150,7 @@ LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store, st
             store = static_cast<float*>(grown);
         }
         const std::size_t want = capacity - stored;
-        const std::size_t got = read_samples(input, store + stored, want);
+        const std::size_t got = read_samples(input, store + stored, want, bytesRead);
         stored += got;
         if (got < want) return LoopEnd::short_input;
     }
@@ -109,15 +162,15 @@ LoopEnd read_sample_store(std::FILE* input, std::size_t count, float*& store, st
 // the first of them the first-th, and returns their end. Once make_lines
 // has found a repeated time, the loop ends after that block.
 template <typename MakeLines>
-LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, const bool& timesRepeat, MakeLines make_lines)
+LoopEnd write_lines(std::FILE* input, std::FILE* output, std::size_t count, Judgement& judgement, MakeLines make_lines)
 {
     for (std::size_t done = 0; done < count;) {
         const std::size_t block = done < shortRecordingSamples ? shortBlockSamples : blockSamples;
         const std::size_t want = std::min(block, count - done);
-        const std::size_t got = read_samples(input, sampleBlock, want);
+        const std::size_t got = read_samples(input, sampleBlock, want, judgement.bytesRead);
         if (!write_text_block(output, make_lines(textBlock, done, static_cast<const float*>(sampleBlock), got)))
             return LoopEnd::write_failed;
-        if (timesRepeat) return LoopEnd::times_repeat;
+        if (judgement.timesRepeat) return LoopEnd::times_repeat;
         if (got < want) return LoopEnd::short_input;
         done += got;
     }
@@ -170,55 +223,6 @@ char* format_precise_lines(char* out, const double* xs, const float* samples, st
     return out;
 }
 
-// What a loop learns of its lines, one after the other: the first pair of
-// lines in a row that print (or hold) the same time, and the largest
-// sample.
-struct Judgement {
-    bool timesRepeat = false;
-    double repeatedTime = 0;
-    double repeatedStep = 0;
-    std::uint32_t largest = 0;
-    bool writeFailed = false;  // the comment lines before the first block
-    bool havePrevious = false; // a finite value on the line before
-    double previousValue = 0;
-    TimeText previous{};
-
-    // The value of a line and, for a default line, its text: a repeat
-    // where the text is the one before (but for equal x values, which are
-    // the file's own), or, without a text, where the values are the same.
-    void judge(double value, const char* line, char separator)
-    {
-        if (!std::isfinite(value)) {
-            havePrevious = false;
-            return;
-        }
-        const TimeText current = line != nullptr ? time_text(line, line + time_length(line, separator)) : TimeText{};
-        const bool same = line == nullptr ? value == previousValue : current == previous && (separator == '\t' || value != previousValue);
-        if (havePrevious && same) note_repeat(value, value - previousValue);
-        havePrevious = true;
-        previousValue = value;
-        previous = current;
-    }
-
-    // The same for the evenly spaced default lines, whose times are finite
-    // and never equal in the file: only their texts are compared.
-    void judge_time_text(double value, const char* line)
-    {
-        const TimeText current = time_text(line, line + time_length(line, '\t'));
-        if (current == previous) note_repeat(value, 0);
-        previous = current;
-    }
-
-    void note_repeat(double value, double step)
-    {
-        if (timesRepeat) return;
-        timesRepeat = true;
-        repeatedTime = value;
-        repeatedStep = step;
-    }
-
-    TableResult result(LoopEnd end) const { return {end, repeatedTime, repeatedStep, std::bit_cast<float>(largest)}; }
-};
 
 // A step's magnitude as bits, which order steps as their values do; NaN
 // orders above infinity, so neither is ever the smallest.
@@ -254,12 +258,11 @@ bool xs_clearly_apart(const float* xs, std::size_t count, float before)
 // held from the first. In the default format, an x value printed as the
 // one before although it differs is a repeat; equal x values are the
 // file's own.
-LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples, Judgement& judgement,
-                    const TableHeader* header)
+LoopEnd write_pairs(std::FILE* input, std::FILE* output, std::size_t count, const float* samples, bool precise,
+                    const TableHeader* header, Judgement& judgement)
 {
-    const bool precise = preciseFlag == 1;
     if (count == 0) return write_header(output, header, std::nan("")) ? LoopEnd::complete : LoopEnd::write_failed;
-    return write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
+    return write_lines(input, output, count, judgement, [&](char* out, std::size_t first, const float* xs, std::size_t lines) {
         for (std::size_t i = 0; i < lines; ++i) xBlock[i] = static_cast<double>(xs[i]);
         // The start time needs the first x value: the comment lines go before the first block's lines.
         if (first == 0 && lines > 0 && !write_header(output, header, xBlock[0])) judgement.writeFailed = true;
@@ -304,7 +307,7 @@ int precise_time_digits(double first, double step, std::size_t count)
     return digits;
 }
 
-TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const TableHeader* header)
+TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, bool precise, const TableHeader* header)
 {
     // The time is accumulated, not computed as B + i * DELTA: line i shows B
     // with DELTA added i times, each sum rounded to a double. An undefined B
@@ -312,7 +315,6 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const Table
     double time = B == undefinedValue ? 0.0 : static_cast<double>(B);
     const auto step = static_cast<double>(DELTA);
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
-    const bool precise = preciseFlag == 1;
     const int timeDigits = precise ? precise_time_digits(time, step, count) : 0;
     // Finite times only: "nan" and "inf" are not a time axis to judge. Most
     // default blocks are judged at once, the rest line by line; -p times
@@ -320,7 +322,7 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const Table
     const bool judgeTimes = !precise && std::isfinite(time) && std::isfinite(step) && step != 0;
     Judgement judgement;
     if (!write_header(output, header, time)) return judgement.result(LoopEnd::write_failed);
-    const LoopEnd end = write_lines(input, output, count, judgement.timesRepeat, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
+    const LoopEnd end = write_lines(input, output, count, judgement, [&](char* out, std::size_t, const float* samples, std::size_t lines) {
         if (!precise) judgement.largest = largest_magnitude_bits(samples, lines, judgement.largest);
         const bool judgeLines = judgeTimes && !times_clearly_apart(exponentDigits, time, step, lines);
         for (std::size_t i = 0; i < lines; ++i) {
@@ -346,16 +348,16 @@ TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const Table
     return result;
 }
 
-TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes, const TableHeader* header)
+TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, bool precise, std::uint64_t memoryBytes, const TableHeader* header)
 {
     const auto count = static_cast<std::size_t>(std::max(SACNPTS, 0));
     float* samples = nullptr;
     Judgement judgement;
-    LoopEnd end = read_sample_store(input, count, samples, memoryBytes);
+    LoopEnd end = read_sample_store(input, count, samples, memoryBytes, judgement.bytesRead);
     if (end == LoopEnd::complete) {
         judgement.largest = largest_magnitude_bits(samples, count, 0);
         // The second block holds the x values, in the order of the samples.
-        end = write_pairs(input, output, count, samples, judgement, header);
+        end = write_pairs(input, output, count, samples, precise, header, judgement);
         if (judgement.writeFailed) end = LoopEnd::write_failed;
     }
     std::free(samples);

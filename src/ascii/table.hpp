@@ -23,8 +23,6 @@
 
 namespace sactab {
 
-// 1 = both columns with nine significant digits, 0 = the default formats.
-extern std::int32_t preciseFlag;
 
 // The output path: the input path as given, with ".asc" appended. A plain
 // buffer, so that nothing runs for it at start-up; it holds any path the
@@ -51,6 +49,7 @@ struct TableResult {
     double repeatedTime;  // with times_repeat: the time printed on two lines in a row
     double repeatedStep;  // and how far apart the two lines' values are
     float largestSample;  // the largest magnitude of a finite sample
+    std::uint64_t bytesRead; // of the input, header included (a short stream's size)
 };
 
 // The significant digits of an evenly spaced -p time column: nine, or as
@@ -63,10 +62,12 @@ int precise_time_digits(double first, double step, std::size_t count);
 // sample (the largest is below 0.001, and not zero).
 bool samples_too_small(float largestSample);
 
-// Each loop writes the comment lines of `header` first, unless it is null.
-TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, const TableHeader* header);
+// Each loop writes the formats of `precise` (-p) or the default ones, and
+// the comment lines of `header` first, unless it is null.
+TableResult write_evenly_spaced(std::FILE* input, std::FILE* output, bool precise, const TableHeader* header);
 // The samples are held while the x values are read: no more than
 // `memoryBytes` of them (the machine's memory) are ever asked for.
-TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, std::uint64_t memoryBytes, const TableHeader* header);
+TableResult write_unevenly_spaced(std::FILE* input, std::FILE* output, bool precise, std::uint64_t memoryBytes,
+                                  const TableHeader* header);
 
 } // namespace sactab

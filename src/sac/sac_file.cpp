@@ -9,7 +9,6 @@ namespace sactab {
 float DELTA = 0.0f;
 float B = 0.0f;
 std::int32_t SACNPTS = 0;
-std::uint64_t inputBytesRead = 0;
 
 namespace {
 
@@ -125,7 +124,6 @@ void take_header_values()
 std::size_t read_header(std::FILE* input)
 {
     const std::size_t got = std::fread(header, 1, headerBytes, input);
-    inputBytesRead = got;
     if (got == headerBytes) take_header_values();
     return got;
 }
@@ -189,12 +187,12 @@ HeaderCheck check_header(std::size_t headerBytesRead, std::uint64_t fileBytes)
     });
 }
 
-std::size_t read_samples(std::FILE* input, float* samples, std::size_t count)
+std::size_t read_samples(std::FILE* input, float* samples, std::size_t count, std::uint64_t& bytesRead)
 {
     // Read in place: each word is turned into a float where its bytes arrived.
     auto* bytes = reinterpret_cast<unsigned char*>(samples);
     const std::size_t got = std::fread(bytes, 1, count * wordBytes, input);
-    inputBytesRead += got;
+    bytesRead += got;
     const std::size_t whole = got / wordBytes;
     for (std::size_t i = 0; i < whole; ++i)
         samples[i] = std::bit_cast<float>(read_word(bytes + i * wordBytes));

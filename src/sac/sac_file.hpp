@@ -91,8 +91,6 @@ struct RecordingFacts {
 // From the complete header read, in its byte order.
 RecordingFacts read_recording_facts();
 
-// Bytes taken from the input so far, header included.
-extern std::uint64_t inputBytesRead;
 
 // The one place where four file bytes become a host-order word.
 inline std::uint32_t read_word(const unsigned char* bytes)
@@ -104,8 +102,7 @@ inline std::uint32_t read_word(const unsigned char* bytes)
 }
 
 // Reads the 632-byte header and, when it is complete, sets DELTA, B and
-// SACNPTS. Returns the number of header bytes read; inputBytesRead starts
-// from it.
+// SACNPTS. Returns the number of header bytes read.
 std::size_t read_header(std::FILE* input);
 
 // Reverses byteSwapFlag and takes DELTA, B and SACNPTS again from the
@@ -166,7 +163,8 @@ std::uint64_t declared_file_bytes();
 // The header's version word in the byte order read.
 std::int32_t header_version();
 
-// Reads up to `count` data words as floats; returns how many were read whole.
-std::size_t read_samples(std::FILE* input, float* samples, std::size_t count);
+// Reads up to `count` data words as floats; returns how many were read
+// whole, and adds the bytes read (a last part of a word too) to bytesRead.
+std::size_t read_samples(std::FILE* input, float* samples, std::size_t count, std::uint64_t& bytesRead);
 
 } // namespace sactab
