@@ -1,14 +1,5 @@
-// The built program, run as a user runs it: the command line and the messages: options, byte orders, many files, comment lines.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cmath>
-#include <limits>
-#include <random>
-#include <thread>
-#include <tuple>
-
+// The built program's command line and messages: options, byte orders,
+// many files, comment lines.
 #include "e2e_fixture.hpp"
 
 using namespace sactest;

@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <limits>
+#include <random>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "e2e_support.hpp"

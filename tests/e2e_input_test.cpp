@@ -1,14 +1,5 @@
-// The built program, run as a user runs it: damaged and foreign input, and tables exact to printf's.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cmath>
-#include <limits>
-#include <random>
-#include <thread>
-#include <tuple>
-
+// The built program on damaged and foreign input, and its tables against
+// printf's.
 #include "e2e_fixture.hpp"
 
 using namespace sactest;

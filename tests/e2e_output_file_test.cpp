@@ -1,14 +1,5 @@
-// The built program, run as a user runs it: the output file: replacing a table, its mode and owner, long names.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cmath>
-#include <limits>
-#include <random>
-#include <thread>
-#include <tuple>
-
+// The built program's output file: replacing a table, its mode and owner,
+// long names.
 #include "e2e_fixture.hpp"
 
 using namespace sactest;

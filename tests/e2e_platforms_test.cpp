@@ -1,14 +1,5 @@
-// The built program, run as a user runs it: other hosts and systems: a big-endian host, a batch system.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cmath>
-#include <limits>
-#include <random>
-#include <thread>
-#include <tuple>
-
+// The built program on other hosts and systems: a big-endian host, a batch
+// system.
 #include "e2e_fixture.hpp"
 
 using namespace sactest;

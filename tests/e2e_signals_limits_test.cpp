@@ -1,14 +1,5 @@
-// The built program, run as a user runs it: signals and limits: a run ended early or refused a write keeps the earlier table.
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cmath>
-#include <limits>
-#include <random>
-#include <thread>
-#include <tuple>
-
+// The built program ended by a signal or refused a write: the earlier table
+// stays.
 #include "e2e_fixture.hpp"
 
 using namespace sactest;
