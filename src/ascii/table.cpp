@@ -223,7 +223,6 @@ char* format_precise_lines(char* out, const double* xs, const float* samples, st
     return out;
 }
 
-
 // A step's magnitude as bits, which order steps as their values do; NaN
 // orders above infinity, so neither is ever the smallest.
 std::int32_t step_bits(float step)

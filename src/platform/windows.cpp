@@ -131,13 +131,11 @@ bool name_matches(const wchar_t* pattern, const wchar_t* name)
 // The full path in the \\?\ form, which has no 260-character limit; both
 // separators and drive letters are understood by GetFullPathNameW. A path
 // given as \\?\ or \\.\ is one already, taken as it stands.
-bool long_path(const char* utf8, std::wstring& path)
+// (`utf8Path` is never empty: a table's path ends in ".asc".)
+bool long_path(const char* utf8Path, std::wstring& path)
 {
-    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (units <= 0) return failed_with(GetLastError());
-    std::wstring given(static_cast<std::size_t>(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, given.data(), units);
-    given.resize(static_cast<std::size_t>(units - 1));
+    const std::wstring given = wide(utf8Path);
+    if (given.empty()) return failed_with(GetLastError());
     if (given.rfind(L"\\\\?\\", 0) == 0 || given.rfind(L"\\\\.\\", 0) == 0) {
         path = given;
         return true;
